@@ -31,7 +31,7 @@ class CInstallerIni {
   const std::wstring& NetLinkIniPath() const { return m_strNetLinkIni; }
 
  private:
-  CInstallerIni() = default;
+  CInstallerIni();
 
   std::wstring m_strDatIni;
   std::wstring m_strNetLinkIni;

@@ -9,6 +9,7 @@ enum : int {
   kDecryptOutputFailed = -1,
   kDecryptInputFailed = -3,
   kDecryptBadLength = -4,  // length 0 or not a multiple of 8: nothing written
+  kEncryptAmbiguous = -5,  // plaintext whose last whole block would read as padding
 };
 
 // 16 round keys of 48 one-bit cells.
@@ -23,6 +24,8 @@ void DesEncryptBlock(const uint8_t in[8], uint8_t out[8], const DesSubKeys subKe
 void BytesToCells(const uint8_t* bytes, int count, uint8_t* cells);
 void CellsToBytes(const uint8_t* cells, int count, uint8_t* bytes);
 
+// Input is read whole and its length checked before the output is created, so a
+// missing or damaged input never truncates an existing output.
 int DecryptLinkFile(const char* inPath, const uint8_t* key, const char* outPath);
 // Enciphers with the padding the decryption expects (deployment tool).
 int EncryptLinkFile(const char* inPath, const uint8_t* key, const char* outPath);

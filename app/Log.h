@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstdio>
 #include <ctime>
 #include <functional>
 #include <mutex>

@@ -16,5 +16,7 @@ bool ReadWholeFile(const std::wstring& path, std::string* out);
 bool SetFileNormal(const std::wstring& path);
 // Creates the folder and all missing parents.
 bool CreateDirectories(const std::wstring& path);
+// write() until all bytes are out (EINTR retried).
+bool WriteAll(int fd, const void* data, std::size_t size);
 
 }  // namespace platform

@@ -7,8 +7,10 @@
 
 namespace platform {
 
-// Returns the number of characters copied into *out (0 when the file, section
-// or key is missing, and then *out = defaultValue cut to the capacity).
+// Returns the number of characters copied into *out. When the file, section or
+// key is missing, *out is `defaultValue` (cut to capacity - 1) and its length is
+// returned. A value enclosed in matching quotes loses them; lines starting with
+// ";" are comments.
 std::size_t GetPrivateProfileStringW(const std::wstring& section, const std::wstring& key,
                                      const std::wstring& defaultValue, std::wstring* out,
                                      std::size_t capacity, const std::wstring& path);

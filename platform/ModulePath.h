@@ -7,5 +7,7 @@ namespace platform {
 
 std::wstring ModuleFileName();
 std::string ModuleFileNameA();
+// Makes both functions return `path` (empty: back to /proc/self/exe). Tests only.
+void SetModuleFileNameForTest(const std::string& path);
 
 }  // namespace platform
