@@ -12,5 +12,8 @@ struct StartUpResult {
 
 StartUpResult StartUp(void* instance, const std::string& commandLine);
 bool EnableDebugPrivilege();
-// Writes the resource (type, id) to `path`; false when missing or unwritable.
+// Writes the resource (type, id) to `path` (what was there is deleted first);
+// false when missing, empty or unwritable.
 bool ReleaseResourceFile(const std::wstring& path, const char* type, int id);
+// Drops the single-instance lock StartUp keeps (tests that call StartUp twice).
+void ReleaseStartUpLockForTest();
