@@ -1,0 +1,209 @@
+// The package download: HTTPS then plain HTTP, into a buffered local file.
+#include "comm/HttpLibDownLoad.h"
+
+#include <httplib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "app/Log.h"
+#include "comm/Deployment.h"
+#include "comm/HttpLibRequest.h"
+#include "platform/DebugOutput.h"
+#include "platform/MessageBox.h"
+#include "platform/Text.h"
+#include "platform/WinTypes.h"
+
+namespace {
+
+constexpr time_t kConnectTimeoutSeconds = 300;
+constexpr time_t kReadTimeoutSeconds = 5;
+// The library hands over 4 KiB pieces; without a large buffer every piece
+// would be its own write system call.
+constexpr size_t kFileBufferSize = 1 << 20;
+const wchar_t kErrorCaption[] = L"错误";
+
+// The local file, opened "wb+" with a 1 MiB buffer; closed on destruction.
+class DownloadFile {
+ public:
+  explicit DownloadFile(const wchar_t* path) {
+    const std::string name = platform::WideToUtf8(path);
+    m_file = std::fopen(name.c_str(), "wb+");
+    m_errno = errno;
+    if (m_file) {
+      m_buffer = std::make_unique<char[]>(kFileBufferSize);
+      std::setvbuf(m_file, m_buffer.get(), _IOFBF, kFileBufferSize);
+    }
+  }
+  ~DownloadFile() {
+    if (m_file) std::fclose(m_file);
+  }
+  DownloadFile(const DownloadFile&) = delete;
+  DownloadFile& operator=(const DownloadFile&) = delete;
+
+  bool IsOpen() const { return m_file != nullptr; }
+  int OpenErrno() const { return m_errno; }
+  void Write(const char* data, size_t length) { std::fwrite(data, length, 1, m_file); }
+
+ private:
+  std::unique_ptr<char[]> m_buffer;  // declared first: outlives the FILE that uses it
+  FILE* m_file = nullptr;
+  int m_errno = 0;
+};
+
+void ShowError(const std::wstring& text) {
+  platform::MessageBoxW(nullptr, text, kErrorCaption, MB_OK | MB_ICONERROR);
+}
+
+void ReportOpenFailure(int err) {
+  char buffer[256] = {};
+  // There is no separate "last error" here: errno is the system's code too.
+  std::snprintf(buffer, sizeof(buffer), "open file write failed errno:%d get last err:%d", err, err);
+  const std::wstring text = platform::Utf8ToWide(buffer);
+  platform::OutputDebugStringW(text);
+  ShowError(text);
+}
+
+struct Endpoint {
+  std::string host;
+  int port = 0;
+};
+
+// "h:8443" -> h, 8443 when the URL's scheme matches (or is unknown);
+// otherwise the deployment's port for the scheme being tried.
+Endpoint ResolveEndpoint(const char* hostText, bool https, UrlScheme scheme) {
+  Endpoint ep;
+  ep.host = hostText ? hostText : "";
+  ep.port = https ? GetHttpsPort() : GetHttpPort();
+  std::string name = ep.host;
+  std::string portText;
+  if (!name.empty() && name[0] == '[') {
+    const size_t close = name.find(']');
+    if (close == std::string::npos) return ep;
+    if (close + 1 < name.size()) {
+      if (name[close + 1] != ':') return ep;
+      portText = name.substr(close + 2);
+    }
+    name = name.substr(1, close - 1);
+  } else {
+    const size_t colon = name.rfind(':');
+    if (colon == std::string::npos || name.find(':') != colon) return ep;
+    portText = name.substr(colon + 1);
+    name = name.substr(0, colon);
+  }
+  ep.host = name;
+  if (portText.empty()) return ep;
+  int port = 0;
+  for (char c : portText) {
+    if (c < '0' || c > '9' || port > 65535) return Endpoint{hostText, ep.port};
+    port = port * 10 + (c - '0');
+  }
+  if (port < 1 || port > 65535) return Endpoint{hostText, ep.port};
+  const bool applies = scheme == UrlScheme::Unknown || (scheme == UrlScheme::Https) == https;
+  if (applies) ep.port = port;
+  return ep;
+}
+
+// Runs the GET into the file; true when a response arrived.
+template <typename Client>
+bool Fetch(Client& client, const char* path, DownloadFile& file, DownloadProgressFn progress) {
+  client.set_read_timeout(kReadTimeoutSeconds, 0);
+  client.set_follow_location(false);
+  const httplib::Headers headers = {{"User-Agent", kUserAgent}};
+  int lastPercent = -1;
+  httplib::Result res = client.Get(
+      path && path[0] ? path : "/", headers,
+      [&file](const char* data, size_t length) {
+        file.Write(data, length);
+        return true;
+      },
+      [&](uint64_t received, uint64_t total) {
+        if (progress) progress(total, received);
+        const int percent = total ? static_cast<int>(received * 100 / total) : 0;
+        if (percent != lastPercent) {
+          lastPercent = percent;
+          platform::OutputDebugStringW(L"download " + std::to_wstring(received) + L"/" +
+                                       std::to_wstring(total));
+        }
+        return true;
+      });
+  return static_cast<bool>(res);
+}
+
+}  // namespace
+
+bool SplitUrl(const std::string& url, std::string& host, std::string& path, UrlScheme* scheme) {
+  UrlScheme found = UrlScheme::Https;
+  size_t marker = url.find("https://");
+  size_t markerLength = 8;
+  if (marker == std::string::npos) {
+    marker = url.find("http://");
+    markerLength = 7;
+    found = UrlScheme::Http;
+  }
+  if (marker == std::string::npos) return false;
+  const std::string rest = url.substr(marker + markerLength);
+  const size_t slash = rest.find('/');
+  const size_t query = rest.find('?');
+  if (slash != std::string::npos && (query == std::string::npos || slash < query)) {
+    host = rest.substr(0, slash);
+    path = rest.substr(slash);
+  } else if (query != std::string::npos) {
+    host = rest.substr(0, query);
+    path = "/" + rest.substr(query);
+  } else {
+    host = rest;
+    path = "/";
+  }
+  if (scheme) *scheme = found;
+  return true;
+}
+
+int httplib_down_muti(const char* host, const char* path, const wchar_t* localFile,
+                      DownloadProgressFn progress, UrlScheme scheme) {
+  std::string caFile;
+  if (!FindCaBundle(&caFile)) {
+    // Verification still runs, against the missing file, and fails.
+    LogWrite(Error, L"comm\\HttpLibDownLoad", __LINE__, L"httplib_down_muti", L"can not find cacert file");
+  }
+  int result = httplib_down_https(host, path, localFile, caFile.c_str(), progress, scheme);
+  if (result == kDownNoResponse) {
+    LogWrite(Info, L"comm\\HttpLibDownLoad", __LINE__, L"httplib_down_muti", L"https down load  turn to http");
+    result = httplib_down_http(host, path, localFile, progress, scheme);
+  }
+  return result;
+}
+
+int httplib_down_https(const char* host, const char* path, const wchar_t* localFile,
+                       const char* caFile, DownloadProgressFn progress, UrlScheme scheme) {
+  DownloadFile file(localFile ? localFile : L"");
+  if (!file.IsOpen()) {
+    ReportOpenFailure(file.OpenErrno());
+    return kDownFileError;
+  }
+  const Endpoint ep = ResolveEndpoint(host, true, scheme);
+  httplib::SSLClient client(ep.host, ep.port);
+  client.set_connection_timeout(kConnectTimeoutSeconds, 0);
+  if (caFile) client.set_ca_cert_path(caFile);
+  client.enable_server_certificate_verification(true);
+  return Fetch(client, path, file, progress) ? kDownOk : kDownNoResponse;
+}
+
+int httplib_down_http(const char* host, const char* path, const wchar_t* localFile,
+                      DownloadProgressFn progress, UrlScheme scheme) {
+  if (!localFile || localFile[0] == 0) {
+    ShowError(L"path is empty");
+    return kDownFileError;
+  }
+  DownloadFile file(localFile);
+  if (!file.IsOpen()) {
+    ReportOpenFailure(file.OpenErrno());
+    return kDownFileError;
+  }
+  const Endpoint ep = ResolveEndpoint(host, false, scheme);
+  httplib::Client client(ep.host, ep.port);
+  client.set_connection_timeout(kConnectTimeoutSeconds, 0);
+  Fetch(client, path, file, progress);
+  return kDownOk;
+}
