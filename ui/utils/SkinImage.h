@@ -1,0 +1,34 @@
+// One decoded skin image: a top-down 32-bit bitmap with premultiplied alpha,
+// pixels as 0xAARRGGBB words (B, G, R, A bytes in memory, as the drawing surface).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace SkinUI {
+
+struct SkinImage {
+  std::vector<uint32_t> m_pixels;  // m_nWidth * m_nHeight, row after row, premultiplied
+  int m_nWidth = 0;
+  int m_nHeight = 0;
+  // True when a pixel is not fully opaque or was cleared by the mask.
+  bool m_bAlpha = false;
+  std::wstring m_strResType;  // the type it was loaded with; empty for files
+  uint32_t m_dwMask = 0;      // 0xAARRGGBB; 0 = none
+
+  const uint32_t* Pixels() const { return m_pixels.data(); }
+  int Stride() const { return m_nWidth * 4; }  // bytes per row
+};
+
+// Decodes PNG, JPEG, BMP or GIF (first frame) bytes. Pixels whose resulting
+// value equals `mask` (when not 0) become fully transparent. Null on failure.
+std::unique_ptr<SkinImage> DecodeSkinImage(const void* bytes, std::size_t size, uint32_t mask);
+
+// Converts straight RGBA bytes (stb order) into the premultiplied pixel words;
+// returns the alpha flag as defined above.
+bool PremultiplyRgba(const unsigned char* rgba, std::size_t pixelCount, uint32_t mask, uint32_t* out);
+
+}  // namespace SkinUI
