@@ -183,6 +183,7 @@ int httplib_down_https(const char* host, const char* path, const wchar_t* localF
     return kDownFileError;
   }
   const Endpoint ep = ResolveEndpoint(host, true, scheme);
+  if (ep.host.empty()) return kDownNoResponse;  // the resolver would take "" for this machine
   httplib::SSLClient client(ep.host, ep.port);
   client.set_connection_timeout(kConnectTimeoutSeconds, 0);
   if (caFile) client.set_ca_cert_path(caFile);
@@ -202,6 +203,7 @@ int httplib_down_http(const char* host, const char* path, const wchar_t* localFi
     return kDownFileError;
   }
   const Endpoint ep = ResolveEndpoint(host, false, scheme);
+  if (ep.host.empty()) return kDownOk;  // nothing to reach; the file stays empty
   httplib::Client client(ep.host, ep.port);
   client.set_connection_timeout(kConnectTimeoutSeconds, 0);
   Fetch(client, path, file, progress);
