@@ -4,6 +4,7 @@
 
 #include <httplib.h>
 #include <json/json.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -62,6 +63,7 @@ std::string Pretty(const Json::Value& v, const char* lineEnd) {
 // A scenario value is JSON when it parses as JSON, else it is taken as a string.
 Json::Value JsonOrString(const std::string& text) {
   Json::CharReaderBuilder b;
+  b["failIfExtra"] = true;  // "2.0.1" is a string, not 2.0 and a rest
   std::unique_ptr<Json::CharReader> reader(b.newCharReader());
   Json::Value v;
   std::string errs;
@@ -128,6 +130,11 @@ bool Listener::Open(int port) {
   else
     server = std::make_unique<httplib::Server>();
   if (!server->is_valid()) return false;
+  // No SO_REUSEPORT: a second service on a taken port must fail, not share it.
+  server->set_socket_options([](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
   if (m_setup) m_setup(*server);
   if (port == 0) port = m_port;
   if (port == 0) {
