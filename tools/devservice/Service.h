@@ -43,7 +43,7 @@ class Listener {
   bool Open(int port);  // 0: any free port (then remembered)
   void Close();
   bool IsOpen() const { return m_server != nullptr; }
-  int Port() const { return m_port; }
+  int Port() const { return m_port.load(); }
 
  private:
   bool m_tls;
@@ -51,7 +51,7 @@ class Listener {
   std::function<void(httplib::Server&)> m_setup;
   std::unique_ptr<httplib::Server> m_server;
   std::thread m_thread;
-  int m_port = 0;
+  std::atomic<int> m_port{0};  // read by request threads for package URLs
 };
 
 class Service {
