@@ -10,7 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
@@ -81,9 +83,11 @@ std::vector<AdapterInfo> GetAdaptersInfo() {
 }
 
 bool ParseMacText(const std::string& text, std::array<unsigned char, 6>* mac) {
+  std::string trimmed = text;
+  while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.back()))) trimmed.pop_back();
   unsigned int b[6];
   char tail = 0;
-  if (std::sscanf(text.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5],
+  if (std::sscanf(trimmed.c_str(), "%2x:%2x:%2x:%2x:%2x:%2x%c", &b[0], &b[1], &b[2], &b[3], &b[4], &b[5],
                   &tail) != 6) {
     return false;
   }
