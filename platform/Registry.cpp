@@ -19,6 +19,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/Shell.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -77,7 +78,7 @@ std::string HomeDir() { return EnvOr("HOME", "/"); }
 std::string RootFolder(RootKind root) {
   if (root == RootKind::CurrentUser)
     return EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config") + "/Tarvolen";
-  if (geteuid() == 0) return "/var/lib/Tarvolen";
+  if (UsesSystemWideLocations()) return "/var/lib/Tarvolen";
   return EnvOr("XDG_DATA_HOME", HomeDir() + "/.local/share") + "/Tarvolen";
 }
 

@@ -13,7 +13,7 @@ using HKEY = RegKey*;
 // Predefined roots. HKEY_CURRENT_USER lives in
 // ${XDG_CONFIG_HOME:-$HOME/.config}/Tarvolen/user.reg, HKEY_LOCAL_MACHINE in
 // ${XDG_DATA_HOME:-$HOME/.local/share}/Tarvolen/machine.reg (for root
-// /var/lib/Tarvolen/machine.reg). The locations are read from the environment
+// /var/lib/Tarvolen/machine.reg, see UsesSystemWideLocations). The locations are read from the environment
 // on every call.
 extern const HKEY HKEY_CURRENT_USER;
 extern const HKEY HKEY_LOCAL_MACHINE;

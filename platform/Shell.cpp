@@ -90,6 +90,10 @@ std::string DesktopFromUserDirs() {
 
 }  // namespace
 
+bool UsesSystemWideLocations() {
+  return ::geteuid() == 0 && std::getenv("INSTALLER_USER_SCOPE") == nullptr;
+}
+
 bool ShellOpenUrl(const std::string& url) {
   std::string opener = FindOnPath("xdg-open");
   if (opener.empty()) return false;
@@ -100,7 +104,7 @@ bool ShellOpenProgram(const std::wstring& path) { return SpawnDetached(WideToUtf
 
 std::wstring ApplicationsFolder() {
   std::string folder;
-  if (::geteuid() == 0) {
+  if (UsesSystemWideLocations()) {
     folder = "/usr/local/share/applications";
   } else {
     std::string data = Env("XDG_DATA_HOME");

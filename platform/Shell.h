@@ -6,6 +6,11 @@
 
 namespace platform {
 
+// True for root: the machine-wide settings file and menu folder are used. The
+// environment variable INSTALLER_USER_SCOPE (any value) keeps a root process on
+// the per-user locations, so tests and the demo never touch the system.
+bool UsesSystemWideLocations();
+
 // xdg-open URL, detached; false when it cannot be started.
 bool ShellOpenUrl(const std::string& url);
 // Starts a program detached (own session), without arguments.
