@@ -288,6 +288,8 @@ TEST_F(DevServiceTest, PackageFaults) {
        [&](const std::string& r) { EXPECT_EQ(r, pkg.substr(0, 1000)); }},
       {"[download]\nfault = stall\nfault_after = 700\nstall_seconds = 30\n", false, 0,
        [&](const std::string& r) { EXPECT_EQ(r, pkg.substr(0, 700)); }},
+      // Throttled answers still carry the whole package.
+      {"[download]\nrate = 2000000\n", true, 200, [&](const std::string& r) { EXPECT_EQ(r, pkg); }},
       // A fault for one scheme leaves the other whole.
       {"[download]\nfault.http = 404\n", true, 200, [&](const std::string& r) { EXPECT_EQ(r, pkg); }},
   };
