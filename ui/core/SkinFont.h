@@ -15,8 +15,6 @@ class SkinFont {
     int descent = 0;
     int aveCharWidth = 0;
   };
-  struct Native;  // drawing-module only
-
   // `size` is the character height in pixels; the face is cut to 31 characters.
   SkinFont(const std::wstring& face, int size, bool bold = false, bool underline = false,
            bool italic = false);
@@ -31,10 +29,12 @@ class SkinFont {
   bool Italic() const { return m_bItalic; }
   const Metrics& TextMetrics() const;
 
-  // Made on first use; for the drawing module.
-  const Native& NativeFont() const;
+  // The text system's font description (made on first use); for the drawing
+  // module, which knows its type.
+  const void* NativeDescription() const;
 
  private:
+  struct Native;
   std::wstring m_strFace;
   int m_nSize;
   bool m_bBold;

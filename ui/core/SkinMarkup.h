@@ -1,6 +1,6 @@
 // The skin markup parser: a compact XML subset (elements, double-quoted
-// attributes, text, five entities; comments and declarations skipped) parsed
-// in place into one wide buffer and an array of element records.
+// attributes, text, five entities; comments and declarations skipped) read into
+// one string pool and an array of element records.
 #pragma once
 
 #include <cstddef>
@@ -78,27 +78,39 @@ class CSkinMarkup {
 
  private:
   friend class CSkinMarkupNode;
+  // Positions index m_pool, where every name and decoded value is stored
+  // NUL-terminated; the source text itself stays untouched.
   struct Element {
     uint32_t name;
     uint32_t parent;
-    uint32_t child;
-    uint32_t next;
+    uint32_t child;   // 0 = none
+    uint32_t next;    // 0 = none
+    uint32_t value;
+    uint32_t firstAttribute;  // index into m_attributes
+    uint32_t attributeCount;
+  };
+  struct Attribute {
+    uint32_t name;
     uint32_t value;
   };
 
   bool Parse();
   bool ParseElements(uint32_t parent);
-  bool ParseAttributes();
-  bool ParseData(wchar_t terminator, uint32_t* pos);
+  bool ParseAttributes(uint32_t element);
+  uint32_t ParseData(wchar_t terminator);
+  uint32_t ReadIdentifier();
   void SkipWhitespace();
-  void SkipIdentifier();
   bool AtEnd() const { return m_text[m_nPos] == 0; }
-  uint32_t AddElement(uint32_t parent);
+  wchar_t At(uint32_t offset = 0) const;
+  uint32_t AddElement(uint32_t parent, uint32_t previous);
   bool Fail(const wchar_t* message);
-  void SetLoadError(const wchar_t* message);
+  void SetError(const wchar_t* message, const wchar_t* location);
+  const wchar_t* PoolAt(uint32_t pos) const { return m_pool.data() + pos; }
 
-  std::vector<wchar_t> m_text;  // NUL-terminated; names and values terminated in place
+  std::vector<wchar_t> m_text;  // NUL-terminated source
+  std::vector<wchar_t> m_pool;
   std::vector<Element> m_elements;
+  std::vector<Attribute> m_attributes;
   bool m_bPreserveWhitespace;
   uint32_t m_nPos = 0;
   wchar_t m_szError[100] = {};
