@@ -41,6 +41,9 @@ bool IsWindowOnCurrentThread(HWND hwnd);
 HWND GetParent(HWND hwnd);  // parent of a child window, else null
 HWND GetOwner(HWND hwnd);   // owner of a top-level window, else null
 HWND GetAncestorRoot(HWND hwnd);
+// The most recent top-level window of a class (and title, unless null); any
+// thread.
+HWND FindWindowW(const wchar_t* className, const wchar_t* title);
 
 intptr_t GetWindowLongPtrW(HWND hwnd, int index);
 intptr_t SetWindowLongPtrW(HWND hwnd, int index, intptr_t value);  // returns the old value
