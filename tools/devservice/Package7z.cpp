@@ -50,7 +50,8 @@ bool Fail(std::string* error, const std::string& why) {
 
 }  // namespace
 
-bool Build7z(const std::string& folder, const std::string& archivePath, std::string* error) {
+bool Build7z(const std::string& folder, const std::string& archivePath, std::string* error,
+             int level) {
   std::error_code ec;
   if (!fs::is_directory(folder, ec)) return Fail(error, "not a folder: " + folder);
 
@@ -66,7 +67,10 @@ bool Build7z(const std::string& folder, const std::string& archivePath, std::str
   Utf8Locale utf8;
   std::unique_ptr<archive, ArchiveFree> a(archive_write_new());
   if (!a || archive_write_set_format_7zip(a.get()) != ARCHIVE_OK ||
-      archive_write_set_format_option(a.get(), "7zip", "compression", "lzma2") != ARCHIVE_OK)
+      archive_write_set_format_option(a.get(), "7zip", "compression", "lzma2") != ARCHIVE_OK ||
+      archive_write_set_format_option(a.get(), "7zip", "compression-level",
+                                      std::to_string(level < 0 ? 0 : level > 9 ? 9 : level).c_str()) !=
+          ARCHIVE_OK)
     return Fail(error, std::string("7z writer unavailable: ") + archive_error_string(a.get()));
   if (archive_write_open_filename(a.get(), archivePath.c_str()) != ARCHIVE_OK)
     return Fail(error, std::string("cannot create archive: ") + archive_error_string(a.get()));

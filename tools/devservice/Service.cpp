@@ -188,7 +188,7 @@ bool Service::Start(std::string* error) {
     if (fs::is_directory(src, ec)) {
       const std::string out = m_opt.stateDir + "/package-v" + std::to_string(i + 1) + ".7z";
       std::string why;
-      if (!Build7z(src, out, &why)) {
+      if (!Build7z(src, out, &why, m_opt.compressionLevel)) {
         *error = why;
         return false;
       }

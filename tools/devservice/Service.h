@@ -26,6 +26,7 @@ struct ServiceOptions {
   std::string scenarioPath;   // empty: <stateDir>/scenario.ini
   std::string packageSource[2];  // v1, v2: a folder (packed to 7z) or a file (served as is)
   std::string urlHost = "127.0.0.1";  // host text put into package URLs
+  int compressionLevel = 6;   // LZMA2 level for packed folders
   int httpsPort = 0;          // 0: any free port
   int httpPort = 0;
 };

@@ -15,7 +15,8 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: devservice --state DIR [--https-port N] [--http-port N] [--scenario FILE]\n"
-               "                  [--package DIR|FILE] [--package-v2 DIR|FILE] [--url-host HOST]\n");
+               "                  [--package DIR|FILE] [--package-v2 DIR|FILE] [--url-host HOST]\n"
+               "                  [--level 0-9]\n");
 }
 
 bool ParsePort(const char* text, int* port) {
@@ -48,6 +49,10 @@ int main(int argc, char** argv) {
       opt.packageSource[1] = value;
     } else if (arg == "--url-host") {
       opt.urlHost = value;
+    } else if (arg == "--level") {
+      int level = -1;
+      if (!ParsePort(value, &level) || level > 9) return Usage(), 2;
+      opt.compressionLevel = level;
     } else if (arg == "--https-port") {
       if (!ParsePort(value, &opt.httpsPort)) return Usage(), 2;
     } else if (arg == "--http-port") {
