@@ -1,0 +1,169 @@
+// The demo client's uninstaller: removes what an installation made, the menu and
+// desktop entries, the product's settings and uninstall entry, and the install
+// folder it lives in.
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Marker.h"
+#include "platform/IniFile.h"
+#include "platform/Process.h"
+#include "platform/Registry.h"
+#include "platform/Shell.h"
+#include "platform/Text.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const wchar_t* kProductKey = L"Software\\Tarvolen\\RoruvAZ";
+constexpr const wchar_t* kUninstallKey =
+    L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+    L"{D4A19E37-6B25-48C1-9F0E-72A3B5C8E610}";
+constexpr const wchar_t* kDefaultShortcut = L"Tarvolen云电脑";
+
+std::string Trimmed(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+bool Inside(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+         path[folder.size()] == '/';
+}
+
+std::string ProductValue(const wchar_t* name) {
+  platform::HKEY key = nullptr;
+  if (platform::RegOpenKeyExW(platform::HKEY_CURRENT_USER, kProductKey, 0,
+                              platform::KEY_QUERY_VALUE, &key) != platform::ERROR_SUCCESS)
+    return {};
+  std::wstring data;
+  const long rc = platform::RegQueryValueExW(key, name, nullptr, &data);
+  platform::RegCloseKey(key);
+  return rc == platform::ERROR_SUCCESS ? platform::WideToUtf8(data) : std::string();
+}
+
+// An uninstaller copied somewhere else must not empty that place: the folder has
+// to be the registered install folder, or at least hold the client.
+bool LooksLikeInstallFolder(const std::string& folder) {
+  if (folder == "/" || folder.empty()) return false;
+  const char* home = std::getenv("HOME");
+  if (home && *home) {
+    const std::string h = Trimmed(home);
+    if (folder == h || Inside(h, folder)) return false;
+  }
+  std::error_code ec;
+  const std::string registered = Trimmed(ProductValue(L"installDir"));
+  if (!registered.empty() && fs::equivalent(registered, folder, ec)) return true;
+  return fs::is_regular_file(folder + "/tvClient.exe", ec);
+}
+
+// Ends the client's processes started from this folder: SIGTERM, then SIGKILL
+// for those still there after three seconds.
+void StopClientProcesses(const std::string& folder) {
+  std::vector<int> pids;
+  for (const platform::ProcessEntry& p : platform::EnumerateProcesses()) {
+    if (p.pid == getpid()) continue;
+    std::error_code ec;
+    const fs::path exe = fs::read_symlink("/proc/" + std::to_string(p.pid) + "/exe", ec);
+    if (!ec && Inside(exe.string(), folder)) pids.push_back(p.pid);
+  }
+  for (int pid : pids) kill(pid, SIGTERM);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  for (int pid : pids) {
+    while (kill(pid, 0) == 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (kill(pid, 0) == 0) platform::KillProcessId(pid);
+  }
+}
+
+// Removes "<name>.desktop" from a folder when it starts a program of ours.
+bool RemoveEntry(const std::wstring& menuFolder, const std::wstring& name, const std::string& folder) {
+  if (menuFolder.empty()) return true;
+  const std::string path = platform::WideToUtf8(menuFolder) + "/" + platform::WideToUtf8(name) + ".desktop";
+  std::wstring exec;
+  platform::GetPrivateProfileStringW(L"Desktop Entry", L"Exec", L"", &exec, 4096,
+                                     platform::Utf8ToWide(path));
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(path, ec))) return true;
+  if (!Inside(platform::WideToUtf8(exec), folder)) {
+    std::printf("kept %s: it belongs to another installation\n", path.c_str());
+    return true;
+  }
+  if (!fs::remove(path, ec)) {
+    std::fprintf(stderr, "cannot remove %s: %s\n", path.c_str(), ec.message().c_str());
+    return false;
+  }
+  std::printf("removed %s\n", path.c_str());
+  return true;
+}
+
+#ifdef DEMOCLIENT_HAVE_REG_DELETE
+bool RemoveRegistration(const std::string& folder) {
+  // Settings of another installation stay.
+  std::error_code ec;
+  const std::string registered = Trimmed(ProductValue(L"installDir"));
+  if (!registered.empty() && !fs::equivalent(registered, folder, ec) && fs::exists(registered, ec)) {
+    std::printf("kept the settings: they belong to %s\n", registered.c_str());
+    return true;
+  }
+  bool ok = true;
+  platform::HKEY key = nullptr;
+  if (platform::RegOpenKeyExW(platform::HKEY_CURRENT_USER, kProductKey, 0, platform::KEY_ALL_ACCESS,
+                              &key) == platform::ERROR_SUCCESS) {
+    for (const wchar_t* value : {L"installDir", L"Start", L"Version"}) {
+      const long rc = platform::RegDeleteValueW(key, value);
+      ok = ok && (rc == platform::ERROR_SUCCESS || rc == platform::ERROR_FILE_NOT_FOUND);
+    }
+    platform::RegCloseKey(key);
+  }
+  const long rc = platform::RegDeleteKeyW(platform::HKEY_LOCAL_MACHINE, kUninstallKey);
+  ok = ok && (rc == platform::ERROR_SUCCESS || rc == platform::ERROR_FILE_NOT_FOUND);
+  std::printf(ok ? "removed the settings and the uninstall entry\n"
+                 : "the settings could not all be removed\n");
+  return ok;
+}
+#else
+bool RemoveRegistration(const std::string&) {
+  std::fprintf(stderr, "this build cannot remove settings: the settings store has no delete\n");
+  return false;
+}
+#endif
+
+}  // namespace
+
+int main() {
+  std::error_code ec;
+  const std::string folder = Trimmed(fs::canonical(democlient::ExecutableFolder(), ec).string());
+  if (ec || !LooksLikeInstallFolder(folder)) {
+    std::fprintf(stderr, "%s is not an installation of the client; nothing removed\n",
+                 folder.c_str());
+    return 2;
+  }
+  StopClientProcesses(folder);
+
+  std::wstring shortcut;
+  platform::GetPrivateProfileStringW(L"Installer", L"InstallerShortcut", kDefaultShortcut, &shortcut,
+                                     4096, platform::Utf8ToWide(folder + "/dat.ini"));
+  if (shortcut.empty()) shortcut = kDefaultShortcut;
+  bool ok = RemoveEntry(platform::ApplicationsFolder(), shortcut, folder);
+  ok = RemoveEntry(platform::DesktopFolder(), shortcut, folder) && ok;
+  ok = RemoveRegistration(folder) && ok;
+
+  fs::remove_all(folder, ec);
+  if (ec) {
+    std::fprintf(stderr, "cannot remove %s: %s\n", folder.c_str(), ec.message().c_str());
+    ok = false;
+  } else {
+    std::printf("removed %s\n", folder.c_str());
+  }
+  return ok ? 0 : 1;
+}
