@@ -30,6 +30,8 @@ class DevService {
 
   // Starts the service and waits for its ports. False (see Error()) when the
   // binary is missing, it exits, or the ports do not come within the timeout.
+  // The service ends when the calling thread ends, so start it from the test's
+  // own thread. Declare the DevService after the ScratchEnv holding its folder.
   bool Start(const DevServiceConfig& config = DevServiceConfig());
   // SIGTERM, then SIGKILL after 5 s; returns the exit status (-1 if not running).
   int Stop();
