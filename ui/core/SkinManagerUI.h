@@ -20,8 +20,9 @@ class CControlUI;
 class COptionUI;
 class CPaintDC;
 class CSurfaceUI;
-class ImageCacheUI;
-struct SkinFont;
+class CEditUI;
+class CImageCacheUI;
+class SkinFont;
 
 // Settings of the window's drop shadow, read by the window layer's shadow when the root
 // is attached. The setters refuse (false) values outside their ranges.
@@ -142,6 +143,8 @@ class CSkinManagerUI : public IPaintResourcesUI {
   // ---- Used by controls ----
   // Enters a named control into the index (the last one entered for a name wins).
   void RegisterName(CControlUI* control);
+  // Enters every named control of a subtree (children before their container).
+  void RegisterNames(CControlUI* subtree);
   // Every reference to a control that is being destroyed (focus, hover, click, key,
   // timers, name index, option groups) is dropped.
   void ReapObjects(CControlUI* control);
@@ -157,17 +160,18 @@ class CSkinManagerUI : public IPaintResourcesUI {
   IEditWindowUI* CreateEditWindow(CEditUI& edit);
 
   // ---- Skin resources of the window ----
-  // Appends a font (face, size in pixels); its index is its position. -1 on failure.
-  int AddFont(const std::wstring& face, int size, bool bold, bool underline, bool italic);
+  // Appends a font (face, size in pixels); its index is its position. With
+  // `makeDefault` the same font also becomes the window's default font.
+  int AddFont(const std::wstring& face, int size, bool bold, bool underline, bool italic,
+              bool makeDefault = false);
   void SetDefaultFont(const std::wstring& face, int size, bool bold, bool underline, bool italic);
   int FontCount() const { return static_cast<int>(m_fonts.size()); }
-  // IPaintResourcesUI
+  // IPaintResourcesUI. FontAt falls back to the default font when `index` is out of
+  // range (-1 included); the default font is the skin's, else a system sans font.
   const SkinImage* ImageFor(const std::wstring& name, const std::wstring& type, uint32_t mask) override;
   const SkinFont* FontAt(int index) const override;
   const SkinFont* DefaultFont() const override;
-  // The font of `index`, or the default font when `index` is out of range (-1 included).
-  const SkinFont* FontOrDefault(int index) const;
-  ImageCacheUI& ImageCache() { return *m_pImages; }
+  CImageCacheUI& ImageCache() { return *m_pImages; }
   // Loads an image into the cache now (the skin's Image elements).
   bool CacheImage(const std::wstring& name, const std::wstring& type, uint32_t mask);
 
@@ -222,20 +226,20 @@ class CSkinManagerUI : public IPaintResourcesUI {
   };
 
   void LayoutIfNeeded();
-  void SetHover(CControlUI* control, POINT pt);
   void SendEvent(CControlUI* control, int kind, POINT pt, uint16_t keyState = 0, wchar_t key = 0,
                  uintptr_t wParam = 0, intptr_t lParam = 0);
   bool RunFilters(const std::vector<IMessageFilterUI*>& filters, unsigned msg, uintptr_t wParam,
                   intptr_t lParam, intptr_t& result);
   unsigned NextNativeTimerId();
-  void RebuildNameIndex();
+  RECT ClientRect() const;
 
   IManagerHostUI* m_pHost = nullptr;  // not owned
   std::unique_ptr<CControlUI> m_pRoot;
-  std::unique_ptr<ImageCacheUI> m_pImages;
+  std::unique_ptr<CImageCacheUI> m_pImages;
   std::vector<std::unique_ptr<SkinFont>> m_fonts;
-  std::unique_ptr<SkinFont> m_pDefaultFont;  // the skin's default font, if it named one
-  std::unique_ptr<SkinFont> m_pSystemFont;   // fallback when the skin names none
+  std::unique_ptr<SkinFont> m_pOwnDefaultFont;  // made by SetDefaultFont
+  std::unique_ptr<SkinFont> m_pSystemFont;      // used when the skin names no default
+  const SkinFont* m_pDefaultFont = nullptr;     // one of the above or of m_fonts
 
   // Observers into the tree (not owned); cleared by ReapObjects.
   CControlUI* m_pFocus = nullptr;
@@ -248,7 +252,7 @@ class CSkinManagerUI : public IPaintResourcesUI {
   bool m_bFocusNeeded = false;
   bool m_bMouseTracking = false;
   bool m_bMouseCapture = false;
-  bool m_bHasNativeFocusFallback = false;
+  bool m_bToolTipShown = false;
   bool m_bUsedVirtualWnd = false;
   POINT m_ptLastMouse{-1, -1};
 
