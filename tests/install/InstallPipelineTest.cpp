@@ -11,6 +11,7 @@
 #include <mutex>
 #include <thread>
 
+#include "ProcessTestLock.h"
 #include "app/Log.h"
 #include "app/UIHelp.h"
 #include "comm/Deployment.h"
@@ -180,6 +181,7 @@ class InstallPipelineTest : public ::testing::Test {
     return fs::exists(path);
   }
 
+  testinstall::ProcessTestLock m_processLock;
   testsupport::ScratchEnv m_env;
   std::unique_ptr<testsupport::DevService> m_service;
   std::string m_dir;

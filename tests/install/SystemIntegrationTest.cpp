@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/UIHelp.h"
+#include "ProcessTestLock.h"
 #include "install/SystemIntegration.h"
 #include "platform/Registry.h"
 #include "platform/Resources.h"
@@ -99,6 +100,7 @@ class SystemIntegrationTest : public ::testing::Test {
     return ::waitpid(pid, &status, WNOHANG) == 0;
   }
 
+  testinstall::ProcessTestLock m_processLock;
   testsupport::ScratchEnv m_env;
   std::string m_dir;
   std::wstring m_savedDir, m_savedExe;
