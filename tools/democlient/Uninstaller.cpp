@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -66,6 +67,15 @@ bool LooksLikeInstallFolder(const std::string& folder) {
   return fs::is_regular_file(folder + "/tvClient.exe", ec);
 }
 
+// False once the process has ended, also while it waits to be reaped (zombie).
+bool Running(int pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat;
+  std::getline(in, stat);
+  const std::size_t paren = stat.rfind(')');
+  return paren != std::string::npos && paren + 2 < stat.size() && stat[paren + 2] != 'Z';
+}
+
 // Ends the client's processes started from this folder: SIGTERM, then SIGKILL
 // for those still there after three seconds.
 void StopClientProcesses(const std::string& folder) {
@@ -79,22 +89,57 @@ void StopClientProcesses(const std::string& folder) {
   for (int pid : pids) kill(pid, SIGTERM);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   for (int pid : pids) {
-    while (kill(pid, 0) == 0 && std::chrono::steady_clock::now() < deadline)
+    while (Running(pid) && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    if (kill(pid, 0) == 0) platform::KillProcessId(pid);
+    if (Running(pid)) platform::KillProcessId(pid);
   }
 }
 
+// The program an entry's Exec line starts: the desktop-entry value escapes
+// undone, then the first word, quoted or not, with its quoting escapes undone.
+std::string ExecProgram(const std::string& path) {
+  std::ifstream in(path);
+  std::string line, value;
+  bool inGroup = false;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line[0] == '[') inGroup = line == "[Desktop Entry]";
+    else if (inGroup && line.rfind("Exec=", 0) == 0) value = line.substr(5);
+  }
+  std::string text;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      text += value[i];
+      continue;
+    }
+    const char c = value[++i];
+    text += c == 's' ? ' ' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c == '\\' ? '\\' : c;
+  }
+  std::string program;
+  if (!text.empty() && text[0] == '"') {
+    for (std::size_t i = 1; i < text.size() && text[i] != '"'; ++i) {
+      if (text[i] == '\\' && i + 1 < text.size()) ++i;
+      program += text[i];
+    }
+  } else {
+    program = text.substr(0, text.find(' '));
+  }
+  std::string out;
+  for (std::size_t i = 0; i < program.size(); ++i) {
+    out += program[i];
+    if (program[i] == '%' && i + 1 < program.size() && program[i + 1] == '%') ++i;
+  }
+  return out;
+}
+
 // Removes "<name>.desktop" from a folder when it starts a program of ours.
-bool RemoveEntry(const std::wstring& menuFolder, const std::wstring& name, const std::string& folder) {
+bool RemoveEntry(const std::wstring& menuFolder, std::wstring name, const std::string& folder) {
   if (menuFolder.empty()) return true;
+  for (wchar_t& c : name)
+    if (c == L'/') c = L'_';  // the installer never makes a name a path
   const std::string path = platform::WideToUtf8(menuFolder) + "/" + platform::WideToUtf8(name) + ".desktop";
-  std::wstring exec;
-  platform::GetPrivateProfileStringW(L"Desktop Entry", L"Exec", L"", &exec, 4096,
-                                     platform::Utf8ToWide(path));
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(path, ec))) return true;
-  if (!Inside(platform::WideToUtf8(exec), folder)) {
+  if (!Inside(fs::weakly_canonical(ExecProgram(path), ec).string(), folder)) {
     std::printf("kept %s: it belongs to another installation\n", path.c_str());
     return true;
   }
