@@ -89,10 +89,12 @@ void RadialGlow(cairo_t* cr, double cx, double cy, double r, Rgb c, double alpha
   cairo_pattern_destroy(p);
 }
 
-// Text drawn with the CJK face; (x, y) is the top-left of the layout, or its centre
-// when `centred` is set. Returns the layout's pixel width.
+enum class Anchor { Centre, LeftMiddle };
+
+// Text drawn with the CJK face, its layout box anchored at (x, y). Returns the
+// layout's pixel width.
 double DrawText(cairo_t* cr, const std::string& markup, double px, double x, double y, Rgb c,
-                double alpha, bool centred) {
+                double alpha, Anchor anchor) {
   PangoLayout* layout = pango_cairo_create_layout(cr);
   PangoFontDescription* font = pango_font_description_from_string(kFontFace);
   pango_font_description_set_absolute_size(font, px * PANGO_SCALE);
@@ -100,8 +102,8 @@ double DrawText(cairo_t* cr, const std::string& markup, double px, double x, dou
   pango_layout_set_markup(layout, markup.c_str(), -1);
   int w = 0, h = 0;
   pango_layout_get_pixel_size(layout, &w, &h);
-  double left = centred ? x - w / 2.0 : x;
-  double top = centred ? y - h / 2.0 : y;
+  const double left = anchor == Anchor::Centre ? x - w / 2.0 : x;
+  const double top = y - h / 2.0;
   cairo_move_to(cr, std::round(left), std::round(top));
   SetRgb(cr, c, alpha);
   pango_cairo_show_layout(cr, layout);
@@ -241,7 +243,7 @@ void DrawBackdrop(cairo_t* cr) {
 
 void DrawTitle(cairo_t* cr, double x, double y) {
   DrawEmblem(cr, x + 8, y + 4, 17, Glyph::Cloud);
-  DrawText(cr, "<b>Tarvolen</b> 云电脑", 13, x + 32, y + 12.5, kText, 0.92, false);
+  DrawText(cr, "<b>Tarvolen</b> 云电脑", 13, x + 32, y + 12.5, kText, 0.92, Anchor::LeftMiddle);
 }
 
 bool MakeDir(const std::string& path) { return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST; }
@@ -406,7 +408,7 @@ void DrawBannerStill(cairo_t* cr) {
   DrawBackdrop(cr);
   DrawTitle(cr, 0, 0);
   DrawEmblem(cr, kEmblemX, kEmblemY, kEmblemSize, Glyph::Cloud);
-  DrawText(cr, "云端算力 · 随时随地", 15, 300, 291, kTextSoft, 0.85, true);
+  DrawText(cr, "云端算力 · 随时随地", 15, 300, 291, kTextSoft, 0.85, Anchor::Centre);
 }
 
 void DrawSpinner(cairo_t* cr, double phase) {
@@ -492,7 +494,7 @@ void DrawBrowseButton(cairo_t* cr, bool hot) {
   SetRgb(cr, hot ? kAccentA : kLine);
   cairo_set_line_width(cr, 1);
   cairo_stroke(cr);
-  DrawText(cr, "浏览", 14, 30, 16, hot ? kText : kTextSoft, 1.0, true);
+  DrawText(cr, "浏览", 14, 30, 16, hot ? kText : kTextSoft, 1.0, Anchor::Centre);
 }
 
 void DrawCheckBox(cairo_t* cr, bool checked) {
@@ -592,8 +594,8 @@ void DrawBootBackground(cairo_t* cr) {
   cairo_stroke(cr);
   cairo_pattern_destroy(arc);
   DrawEmblem(cr, cx - 88, cy - 88, 176, Glyph::Cloud);
-  DrawText(cr, "<b>Tarvolen</b> 云电脑", 40, cx, cy + 205, kText, 0.96, true);
-  DrawText(cr, "云端算力 · 随时随地 · 即点即用", 20, cx, cy + 255, kTextDim, 1.0, true);
+  DrawText(cr, "<b>Tarvolen</b> 云电脑", 40, cx, cy + 205, kText, 0.96, Anchor::Centre);
+  DrawText(cr, "云端算力 · 随时随地 · 即点即用", 20, cx, cy + 255, kTextDim, 1.0, Anchor::Centre);
 }
 
 // GIF frames are quantised to one palette without error diffusion (which would
