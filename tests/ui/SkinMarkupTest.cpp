@@ -253,3 +253,29 @@ TEST(SkinMarkup, RandomDamageNeverBreaksTheParser) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SkinMarkup, ShippedSkinsParse) {
+  std::string dir = std::string(INSTALLER_SOURCE_DIR) + "/res/skin";
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) GTEST_SKIP() << "no skins in the tree";
+  int files = 0;
+  while (dirent* entry = readdir(d)) {
+    std::string name = entry->d_name;
+    if (name.size() <= 4 || name.substr(name.size() - 4) != ".xml") continue;
+    std::ifstream in(dir + "/" + name, std::ios::binary);
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    std::string text = buffer.str();
+    CSkinMarkup doc;
+    ASSERT_TRUE(doc.LoadFromBytes(text.data(), text.size()))
+        << name << ": " << Narrow(doc.LastError()) << " at " << Narrow(doc.LastErrorLocation());
+    EXPECT_STREQ(L"Window", doc.Root().Name()) << name;
+    ++files;
+  }
+  closedir(d);
+  EXPECT_GT(files, 0);
+}
+
+}  // namespace
