@@ -18,7 +18,9 @@ cd "$work"
 if [ ! -d src ]; then
   mkdir -p src/gcc src/include
   cp -a /usr/lib/gcc/. src/gcc/
-  cp -a /usr/include/linux /usr/include/x86_64-linux-gnu src/include/
+  cp -a /usr/include/linux /usr/include/x86_64-linux-gnu /usr/include/c++ src/include/
+  mkdir -p src/share && cp -a /usr/share/fonts /usr/share/perl src/share/
+  find src -type l -delete  # links to elsewhere on the system are no package content
 fi
 if [ ! -d bigsrc ]; then
   mkdir -p bigsrc
