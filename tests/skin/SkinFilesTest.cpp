@@ -4,11 +4,10 @@
 
 #include <stb_image.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
-#include <map>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -34,28 +33,43 @@ uint16_t U16(const std::string& b, std::size_t at) {
 }
 uint32_t U32(const std::string& b, std::size_t at) { return U16(b, at) | (static_cast<uint32_t>(U16(b, at + 2)) << 16); }
 
-std::map<std::string, std::string> Attributes(const std::string& tagText) {
-  std::map<std::string, std::string> out;
-  static const std::regex kAttr(R"re(([A-Za-z_:][A-Za-z0-9_:]*)\s*=\s*"([^"]*)")re");
-  for (auto it = std::sregex_iterator(tagText.begin(), tagText.end(), kAttr); it != std::sregex_iterator(); ++it)
-    out[(*it)[1]] = (*it)[2];
+// name="value" pairs of one tag, in order (the layouts use no entities).
+std::vector<std::pair<std::string, std::string>> Attributes(const std::string& text) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::size_t at = 0;
+  while ((at = text.find("=\"", at)) != std::string::npos) {
+    std::size_t nameStart = at;
+    while (nameStart > 0 && std::isalnum(static_cast<unsigned char>(text[nameStart - 1]))) --nameStart;
+    const std::size_t close = text.find('"', at + 2);
+    if (close == std::string::npos) break;
+    out.emplace_back(text.substr(nameStart, at - nameStart), text.substr(at + 2, close - at - 2));
+    at = close + 1;
+  }
   return out;
 }
 
-// Every image file an attribute names: a bare file name, or each file='...' of a
-// descriptor.
+std::string Attribute(const std::string& tag, const std::string& name) {
+  for (const auto& [n, v] : Attributes(tag))
+    if (n == name) return v;
+  return {};
+}
+
+// Every image file an "...image" attribute names: a bare file name, or each
+// file='...' of a descriptor.
 std::set<std::string> ImagesNamed(const std::string& xml) {
   std::set<std::string> names;
-  static const std::regex kImageAttr(R"re(([A-Za-z]*image)="([^"]*)")re", std::regex::icase);
-  static const std::regex kFileKey(R"re(file='([^']*)')re");
-  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), kImageAttr); it != std::sregex_iterator(); ++it) {
-    const std::string value = (*it)[2];
+  for (const auto& [name, value] : Attributes(xml)) {
+    if (name.size() < 5 || name.compare(name.size() - 5, 5, "image") != 0) continue;
     if (value.find('=') == std::string::npos) {
       if (!value.empty()) names.insert(value);
       continue;
     }
-    for (auto f = std::sregex_iterator(value.begin(), value.end(), kFileKey); f != std::sregex_iterator(); ++f)
-      names.insert((*f)[1]);
+    for (std::size_t at = 0; (at = value.find("file='", at)) != std::string::npos;) {
+      const std::size_t close = value.find('\'', at + 6);
+      if (close == std::string::npos) break;
+      names.insert(value.substr(at + 6, close - at - 6));
+      at = close + 1;
+    }
   }
   return names;
 }
@@ -89,10 +103,10 @@ TEST(SkinFiles, EachLayoutStartsWithACommentThenTheDeclarationAndHasItsWindowSiz
 
     const std::size_t window = xml.find("<Window ", decl);
     ASSERT_NE(window, std::string::npos);
-    const auto attrs = Attributes(xml.substr(window, xml.find('>', window) - window));
-    EXPECT_EQ(attrs.count("size") ? attrs.at("size") : "", c.size);
-    EXPECT_EQ(attrs.count("caption") ? attrs.at("caption") : "", c.caption);
-    EXPECT_EQ(attrs.count("roundcorner") ? attrs.at("roundcorner") : "", "4,4");
+    const std::string tag = xml.substr(window, xml.find('>', window) - window);
+    EXPECT_EQ(Attribute(tag, "size"), c.size);
+    EXPECT_EQ(Attribute(tag, "caption"), c.caption);
+    EXPECT_EQ(Attribute(tag, "roundcorner"), "4,4");
   }
 }
 
