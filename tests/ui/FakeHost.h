@@ -65,7 +65,13 @@ class FakeHost : public SkinUI::IManagerHostUI {
       : m_manager(manager), m_client{0, 0, width, height}, surface(width, height) {
     manager.Init(this);
   }
-  ~FakeHost() { m_manager.Init(nullptr); }
+  ~FakeHost() {
+    // A window that goes ends its editors first, as the native ones do.
+    for (auto& e : editors) {
+      if (!e->ended && !e->forgotten) e->End();
+    }
+    m_manager.Init(nullptr);
+  }
 
   void Invalidate(const RECT& rc) override {
     invalidations.push_back(rc);
