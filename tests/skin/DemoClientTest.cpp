@@ -111,19 +111,19 @@ TEST_F(DemoClient, ClientReportsItsVersionAndItsBrowserComponentEndsWithIt) {
     SCOPED_TRACE(version);
     const std::string folder = Install(version, m_env.Path(std::string("opt/") + version));
     const std::string runtime = m_env.Path("runtime");
-    for (const char* marker : {"tvClient.started", "QtWebEngineProcess.started"}) fs::remove(runtime + "/" + marker);
+    for (const char* marker : {"tvClient.exe.started", "QtWebEngineProcess.exe.started"}) fs::remove(runtime + "/" + marker);
     const pid_t client = StartClient(folder);
 
-    ASSERT_TRUE(WaitUntil([&] { return fs::exists(runtime + "/QtWebEngineProcess.started"); },
+    ASSERT_TRUE(WaitUntil([&] { return fs::exists(runtime + "/QtWebEngineProcess.exe.started"); },
                           std::chrono::seconds(10)));
-    ASSERT_TRUE(fs::exists(runtime + "/tvClient.started"));
-    const std::string marker = ReadFile(folder + "/tvClient.started");
+    ASSERT_TRUE(fs::exists(runtime + "/tvClient.exe.started"));
+    const std::string marker = ReadFile(folder + "/tvClient.exe.started");
     EXPECT_NE(marker.find("version=" + std::string(version) + "\n"), std::string::npos) << marker;
     EXPECT_NE(marker.find("folder=" + folder + "\n"), std::string::npos) << marker;
-    EXPECT_EQ(MarkerPid(folder + "/tvClient.started"), client);
-    EXPECT_EQ(ReadFile(runtime + "/tvClient.started"), marker);
+    EXPECT_EQ(MarkerPid(folder + "/tvClient.exe.started"), client);
+    EXPECT_EQ(ReadFile(runtime + "/tvClient.exe.started"), marker);
 
-    const int helper = MarkerPid(runtime + "/QtWebEngineProcess.started");
+    const int helper = MarkerPid(runtime + "/QtWebEngineProcess.exe.started");
     ASSERT_GT(helper, 0);
     EXPECT_FALSE(Ended(helper));
     // The installer ends the client with SIGKILL; the component must not linger.
@@ -164,7 +164,7 @@ TEST_F(DemoClient, UninstallerRemovesTheInstallationItLivesIn) {
   platform::RegCloseKey(key);
 
   const pid_t client = StartClient(folder);
-  ASSERT_TRUE(WaitUntil([&] { return fs::exists(folder + "/QtWebEngineProcess.started"); },
+  ASSERT_TRUE(WaitUntil([&] { return fs::exists(folder + "/QtWebEngineProcess.exe.started"); },
                         std::chrono::seconds(10)));
 
 #ifdef DEMOCLIENT_HAVE_REG_DELETE

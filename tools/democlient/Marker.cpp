@@ -22,24 +22,30 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
   return false;
 }
 
+std::string ExecutablePath() {
+  char buf[4096];
+  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
 }  // namespace
 
 std::string ExecutableFolder() {
-  char buf[4096];
-  const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return ".";
-  std::string path(buf, static_cast<std::size_t>(n));
+  const std::string path = ExecutablePath();
   const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool WriteStartedMarker(const std::string& name, const std::string& version) {
+bool WriteStartedMarker(const std::string& version) {
+  const std::string path = ExecutablePath();
   const std::string folder = ExecutableFolder();
+  const std::string name = path.substr(path.rfind('/') + 1) + ".started";
   const std::string text = "pid=" + std::to_string(getpid()) + "\nversion=" + version +
                            "\nfolder=" + folder + "\n";
-  bool any = ReplaceFile(folder + "/" + name + ".started", text);
+  bool any = ReplaceFile(folder + "/" + name, text);
   if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime)
-    any = ReplaceFile(std::string(runtime) + "/" + name + ".started", text) || any;
+    any = ReplaceFile(std::string(runtime) + "/" + name, text) || any;
   return any;
 }
 

@@ -9,9 +9,9 @@ namespace democlient {
 // The folder of the running executable (no trailing "/").
 std::string ExecutableFolder();
 
-// Writes "<name>.started" (lines "pid=", "version=", "folder=") next to the
-// executable and, when XDG_RUNTIME_DIR is set, into that folder; each file is
-// replaced atomically. True when at least one was written.
-bool WriteStartedMarker(const std::string& name, const std::string& version);
+// Writes "<executable file name>.started" (lines "pid=", "version=", "folder=")
+// next to the executable and, when XDG_RUNTIME_DIR is set, into that folder;
+// each file is replaced atomically. True when at least one was written.
+bool WriteStartedMarker(const std::string& version);
 
 }  // namespace democlient

@@ -18,7 +18,7 @@ int main() {
   sigaddset(&stop, SIGINT);
   sigaddset(&stop, SIGHUP);
   sigprocmask(SIG_BLOCK, &stop, nullptr);
-  democlient::WriteStartedMarker("QtWebEngineProcess", DEMOCLIENT_VERSION);
+  democlient::WriteStartedMarker(DEMOCLIENT_VERSION);
   int sig = 0;
   sigwait(&stop, &sig);
   return 0;

@@ -176,7 +176,7 @@ int RunWindow(Display* dpy, const std::string& folder) {
 int main() {
   const std::string folder = democlient::ExecutableFolder();
   if (!InstallStopHandlers()) return 1;
-  democlient::WriteStartedMarker("tvClient", kVersion);
+  democlient::WriteStartedMarker(kVersion);
   StartBrowserComponent(folder);
 
   Display* dpy = getenv("DISPLAY") ? XOpenDisplay(nullptr) : nullptr;
