@@ -135,7 +135,7 @@ PangoLayout* MakeLayout(PangoContext* context, const std::wstring& text, const S
   return layout;
 }
 
-PangoContext* MeasureContext() {
+PangoContext* TextContext() {
   // One per thread: Pango's font maps are per thread.
   thread_local struct Holder {
     PangoContext* context = nullptr;
@@ -253,10 +253,8 @@ void CRenderClip::Release() {
 struct CPaintDC::Impl {
   cairo_t* cr = nullptr;
   int depth = 0;
-  PangoContext* text = nullptr;  // made at the first text drawn
 
   ~Impl() {
-    if (text != nullptr) g_object_unref(text);
     if (cr != nullptr) cairo_destroy(cr);
   }
 };
@@ -481,12 +479,11 @@ void CPaintDC::DrawText(const RECT& rect, const std::wstring& text, uint32_t rgb
   if (cr == nullptr || text.empty() || (format & DT_CALCRECT)) return;
   const int width = RectWidth(rect), height = RectHeight(rect);
   if (!(format & DT_NOCLIP) && (width <= 0 || height <= 0)) return;
-  if (m_pImpl->text == nullptr) {
-    InstallFontAliases();
-    m_pImpl->text = pango_cairo_create_context(cr);
-    PrepareContext(m_pImpl->text);
-  }
-  PangoLayout* layout = MakeLayout(m_pImpl->text, text, font, format, width, height);
+  // One context per thread for drawing and measuring: a fresh context per paint
+  // would lose Pango's font-set caches and cost milliseconds now and then.
+  PangoContext* context = TextContext();
+  pango_cairo_update_context(cr, context);
+  PangoLayout* layout = MakeLayout(context, text, font, format, width, height);
   int textWidth = 0, textHeight = 0;
   pango_layout_get_pixel_size(layout, &textWidth, &textHeight);
 
@@ -525,7 +522,7 @@ SIZE CPaintDC::MeasureText(const std::wstring& text, const SkinFont* font, unsig
   if (text.empty()) return size;
   unsigned layoutFormat = format;
   if (maxWidth <= 0) layoutFormat &= ~(DT_WORDBREAK | DT_END_ELLIPSIS | DT_WORD_ELLIPSIS | DT_PATH_ELLIPSIS);
-  PangoLayout* layout = MakeLayout(MeasureContext(), text, font, layoutFormat, maxWidth, 0);
+  PangoLayout* layout = MakeLayout(TextContext(), text, font, layoutFormat, maxWidth, 0);
   int w = 0, h = 0;
   pango_layout_get_pixel_size(layout, &w, &h);
   g_object_unref(layout);
