@@ -41,7 +41,8 @@ class CSurfaceUI {
   void Clear(uint32_t premultipliedArgb = 0);
   // Call after writing through Pixels() directly.
   void MarkDirty();
-  // New size, contents cleared; false when the size is not usable.
+  // New size, contents cleared; false when the size is not usable. No CPaintDC may be
+  // open on the surface meanwhile.
   bool Resize(int width, int height);
   BitmapView View() const;
 
