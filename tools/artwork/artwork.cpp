@@ -224,8 +224,11 @@ void DrawBackdrop(cairo_t* cr) {
   for (int gy = 8; gy < 560; gy += 16) {
     for (int gx = 8; gx < 600; gx += 16) {
       double d = std::hypot(gx - kOrbitCx, gy - kOrbitCy);
-      double a = 0.075 * std::exp(-d * d / (2 * 190.0 * 190.0));
-      if (d < 62) continue;  // keep the emblem's surroundings calm
+      // Faded out above y 312: the layouts stretch the image of the lower band
+      // (background2.png), and stretched dots would turn into smudges.
+      const double fade = std::clamp((312.0 - gy) / 70.0, 0.0, 1.0);
+      double a = 0.075 * std::exp(-d * d / (2 * 190.0 * 190.0)) * fade * fade;
+      if (d < 62 || a <= 0) continue;  // keep the emblem's surroundings calm
       cairo_arc(cr, gx, gy, 0.9, 0, 2 * kPi);
       cairo_set_source_rgba(cr, 1, 1, 1, a);
       cairo_fill(cr);
@@ -664,7 +667,15 @@ int main(int argc, char** argv) {
   ok &= Png(skin + "close_o.png", 13, 13, [](cairo_t* cr) { DrawCross(cr, kText); });
   ok &= Png(skin + "btn_normal.png", 200, 50, [](cairo_t* cr) { DrawButton(cr, 200, 50, kAccentA, kAccentB, true); });
   ok &= Png(skin + "btn_hot.png", 200, 50, [](cairo_t* cr) { DrawButton(cr, 200, 50, kAccentHotA, kAccentHotB, true); });
-  ok &= Png(skin + "btn_dis.png", 200, 50, [](cairo_t* cr) { DrawButton(cr, 200, 50, Hex(0x3A3A3C), Hex(0x4A4A4D), false); });
+  // A disabled control gets the framework's light grey background under its image,
+  // so this one is opaque: its corners carry the page behind the install button.
+  ok &= Png(skin + "btn_dis.png", 200, 50, [](cairo_t* cr) {
+    cairo_save(cr);
+    cairo_translate(cr, -200, -340);
+    DrawBackdrop(cr);
+    cairo_restore(cr);
+    DrawButton(cr, 200, 50, Hex(0x3A3A3C), Hex(0x4A4A4D), false);
+  });
   ok &= Png(skin + "btn_path_normal.png", 60, 32, [](cairo_t* cr) { DrawBrowseButton(cr, false); });
   ok &= Png(skin + "btn_path_hot.png", 60, 32, [](cairo_t* cr) { DrawBrowseButton(cr, true); });
   ok &= Png(skin + "expand.png", 8, 6, [](cairo_t* cr) { DrawChevron(cr, true); });
