@@ -161,6 +161,20 @@ TEST(SkinFiles, ImagesHaveTheSizesTheLayoutsPlaceThemAt) {
   EXPECT_GT(h, 13 + 33);
 }
 
+// A disabled control is painted with the light disabled background first; any
+// transparent pixel of the disabled image lets it through.
+TEST(SkinFiles, DisabledButtonImageIsOpaque) {
+  const std::string bytes = ReadFile(kSkinDir + "btn_dis.png");
+  int w = 0, h = 0, n = 0;
+  stbi_uc* px = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()),
+                                      static_cast<int>(bytes.size()), &w, &h, &n, 4);
+  ASSERT_NE(px, nullptr);
+  int seeThrough = 0;
+  for (int i = 0; i < w * h; ++i) seeThrough += px[i * 4 + 3] != 255;
+  EXPECT_EQ(seeThrough, 0);
+  stbi_image_free(px);
+}
+
 TEST(SkinFiles, AnimationsHaveSeveralFramesWithDelays) {
   for (const char* name : {"playPhoto.gif", "environment.gif"}) {
     SCOPED_TRACE(name);
