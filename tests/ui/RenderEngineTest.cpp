@@ -339,6 +339,7 @@ TEST_F(TextTest, EndEllipsisWhenTooLong) {
   const SIZE cut = CRenderEngine::MeasureText(&resources, text, 0, DT_SINGLELINE | DT_END_ELLIPSIS, 120);
   EXPECT_LE(cut.cx, 120);
   EXPECT_GT(cut.cx, 60);
+  EXPECT_EQ(natural.cy, cut.cy) << "one line, cut short, not wrapped";
 
   RECT clipped = Draw(text, rect, DT_SINGLELINE | DT_VCENTER);
   std::vector<uint32_t> clippedPixels(surface.Pixels(), surface.Pixels() + 320 * 80);
@@ -346,6 +347,8 @@ TEST_F(TextTest, EndEllipsisWhenTooLong) {
   EXPECT_LE(clipped.right, rect.right) << "text is clipped to its rectangle";
   EXPECT_LE(ellipsized.right, rect.right);
   EXPECT_GE(ellipsized.left, rect.left);
+  EXPECT_GT(ellipsized.right, rect.right - 20) << "the ellipsis ends the line";
+  EXPECT_LE(ellipsized.bottom - ellipsized.top, natural.cy) << "a single line of ink";
   EXPECT_NE(clippedPixels, std::vector<uint32_t>(surface.Pixels(), surface.Pixels() + 320 * 80));
 }
 
