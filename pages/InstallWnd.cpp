@@ -95,6 +95,7 @@ void CInstallWnd::InitDefaultPath() {
 }
 
 void CInstallWnd::ApplyDefaultPath(const std::wstring& path) {
+  m_bProposalArrived = true;
   CControlUI* edit = m_pm.ControlByName(L"path_edit");
   // A folder the user typed or chose already is never overwritten.
   if (edit && edit->Text().empty()) edit->SetText(path);

@@ -32,6 +32,8 @@ class CInstallWnd : public SkinUI::WindowImplBase {
 
   // dat.ini InstallerPath as the worker read it; empty before and when unset.
   std::wstring InstallerPath() const;
+  // Whether the worker's proposal has reached the UI thread (applied or not).
+  bool HasProposal() const { return m_bProposalArrived; }
 
  protected:
   const wchar_t* WindowClassName() const override { return L"InstallWndUI"; }
@@ -51,4 +53,5 @@ class CInstallWnd : public SkinUI::WindowImplBase {
   std::thread m_worker;
   mutable std::mutex m_lock;        // guards m_strInstallerPath
   std::wstring m_strInstallerPath;  // written by the worker, read by the browse handler
+  bool m_bProposalArrived = false;  // UI thread
 };
