@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -194,6 +195,25 @@ TEST_F(DemoClient, UninstallerRemovesTheInstallationItLivesIn) {
   EXPECT_EQ(platform::RegOpenKeyExW(platform::HKEY_LOCAL_MACHINE, kUninstallKey, 0, platform::KEY_QUERY_VALUE, &key),
             platform::ERROR_FILE_NOT_FOUND);
 #endif
+}
+
+TEST_F(DemoClient, UninstallerLeavesTheUsersOwnFiles) {
+  const std::string folder = Install("2.1.0", m_env.Home() + "/.local/opt/DevAdazuZirev");
+  for (const char* placed : {"dat.ini", "Cloud.ico", "oem.png", "NetLink.dat", "boot_background_game.png"})
+    WriteFile(folder + "/" + placed, "x");
+  WriteFile(folder + "/notes.txt", "mine");
+  WriteFile(folder + "/resources/saves/slot1.dat", "mine");
+
+#ifdef DEMOCLIENT_HAVE_REG_DELETE
+  EXPECT_EQ(RunToEnd(folder + "/Uninstaller.exe"), 0);
+#else
+  EXPECT_EQ(RunToEnd(folder + "/Uninstaller.exe"), 1);
+#endif
+  std::vector<std::string> left;
+  for (const auto& e : fs::recursive_directory_iterator(folder))
+    if (e.is_regular_file()) left.push_back(fs::relative(e.path(), folder).string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"notes.txt", "resources/saves/slot1.dat"}));
 }
 
 TEST_F(DemoClient, UninstallerCopiedElsewhereRemovesNothing) {

@@ -1,6 +1,6 @@
 // The demo client's uninstaller: removes what an installation made, the menu and
-// desktop entries, the product's settings and uninstall entry, and the install
-// folder it lives in.
+// desktop entries, the product's settings and uninstall entry, and the files of
+// the install folder it lives in (the folder too once nothing else is left).
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +31,17 @@ constexpr const wchar_t* kUninstallKey =
     L"{D4A19E37-6B25-48C1-9F0E-72A3B5C8E610}";
 constexpr const wchar_t* kDefaultShortcut = L"Tarvolen云电脑";
 
+// What an installation puts into the folder: the package's files (keep in step
+// with CMakeLists.txt), the files the installer places, the client's markers.
+// Anything else is the user's and stays.
+constexpr const char* kInstalledFiles[] = {
+    "tvClient.exe", "QtWebEngineProcess.exe", "Uninstaller.exe", "version.txt",
+    "resources/client.ini", "resources/locales/zh_CN.txt",
+    "dat.ini", "Cloud.ico", "boot_background_game.png", "oem.png", "NetLink.dat", "tmpClient",
+    "tvClient.exe.started", "QtWebEngineProcess.exe.started",
+};
+constexpr const char* kInstalledFolders[] = {"resources/locales", "resources", ""};
+
 std::string Trimmed(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
@@ -56,12 +67,13 @@ std::string ProductValue(const wchar_t* name) {
 // to be the registered install folder, or at least hold the client.
 bool LooksLikeInstallFolder(const std::string& folder) {
   if (folder == "/" || folder.empty()) return false;
+  if (fs::path(folder).parent_path() == "/") return false;  // /opt, /usr, /home ...
+  std::error_code ec;
   const char* home = std::getenv("HOME");
   if (home && *home) {
-    const std::string h = Trimmed(home);
+    const std::string h = Trimmed(fs::weakly_canonical(home, ec).string());
     if (folder == h || Inside(h, folder)) return false;
   }
-  std::error_code ec;
   const std::string registered = Trimmed(ProductValue(L"installDir"));
   if (!registered.empty() && fs::equivalent(registered, folder, ec)) return true;
   return fs::is_regular_file(folder + "/tvClient.exe", ec);
@@ -151,6 +163,36 @@ bool RemoveEntry(const std::wstring& menuFolder, std::wstring name, const std::s
   return true;
 }
 
+// Removes the installation's files, then its folders that are left empty. A
+// folder that still holds files of the user's is kept (and is no failure).
+bool RemoveInstalledFiles(const std::string& folder) {
+  bool ok = true;
+  std::error_code ec;
+  for (const char* name : kInstalledFiles) {
+    const std::string path = folder + "/" + name;
+    if (!fs::exists(fs::symlink_status(path, ec))) continue;
+    if (!fs::remove(path, ec)) {
+      std::fprintf(stderr, "cannot remove %s: %s\n", path.c_str(), ec.message().c_str());
+      ok = false;
+    }
+  }
+  for (const char* name : kInstalledFolders) {
+    const std::string path = *name ? folder + "/" + name : folder;
+    if (!fs::is_directory(fs::symlink_status(path, ec))) continue;
+    if (!fs::is_empty(path, ec)) {
+      std::printf("kept %s: it holds files that are not the client's\n", path.c_str());
+      continue;
+    }
+    if (!fs::remove(path, ec)) {
+      std::fprintf(stderr, "cannot remove %s: %s\n", path.c_str(), ec.message().c_str());
+      ok = false;
+    } else if (!*name) {
+      std::printf("removed %s\n", path.c_str());
+    }
+  }
+  return ok;
+}
+
 #ifdef DEMOCLIENT_HAVE_REG_DELETE
 bool RemoveRegistration(const std::string& folder) {
   // Settings of another installation stay.
@@ -203,12 +245,6 @@ int main() {
   ok = RemoveEntry(platform::DesktopFolder(), shortcut, folder) && ok;
   ok = RemoveRegistration(folder) && ok;
 
-  fs::remove_all(folder, ec);
-  if (ec) {
-    std::fprintf(stderr, "cannot remove %s: %s\n", folder.c_str(), ec.message().c_str());
-    ok = false;
-  } else {
-    std::printf("removed %s\n", folder.c_str());
-  }
+  ok = RemoveInstalledFiles(folder) && ok;
   return ok ? 0 : 1;
 }
