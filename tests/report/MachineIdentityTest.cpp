@@ -4,11 +4,43 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
 
 #include "support/ScratchEnv.h"
 
 namespace {
+
+// True when `text` has the shape of `pattern`: 'h' a lower-case hex digit,
+// 'H' an upper-case one, 'd' a decimal digit; other characters stand for themselves.
+bool Shaped(const std::string& text, const std::string& pattern) {
+  if (text.size() != pattern.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const char p = pattern[i];
+    const bool ok = p == 'h'   ? (std::isdigit(static_cast<unsigned char>(c)) || (c >= 'a' && c <= 'f'))
+                    : p == 'H' ? (std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'F'))
+                    : p == 'd' ? std::isdigit(static_cast<unsigned char>(c)) != 0
+                               : c == p;
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool IsDottedQuad(const std::string& ip) {
+  int parts = 0;
+  size_t pos = 0;
+  while (pos <= ip.size()) {
+    size_t dot = ip.find('.', pos);
+    if (dot == std::string::npos) dot = ip.size();
+    const std::string part = ip.substr(pos, dot - pos);
+    if (part.empty() || part.size() > 3 || !Shaped(part, std::string(part.size(), 'd')) || std::stoi(part) > 255) {
+      return false;
+    }
+    ++parts;
+    pos = dot + 1;
+  }
+  return parts == 4;
+}
 
 using platform::AdapterInfo;
 using platform::kAdapterEthernet;
@@ -68,7 +100,7 @@ TEST(MachineIdentityTest, MacText) {
   // On this machine: empty, or the 17-character form.
   const std::string own = GetMacAddress();
   if (!own.empty()) {
-    EXPECT_TRUE(std::regex_match(own, std::regex("([0-9A-F]{2}:){5}[0-9A-F]{2}"))) << own;
+    EXPECT_TRUE(Shaped(own, "HH:HH:HH:HH:HH:HH")) << own;
   }
 }
 
@@ -86,7 +118,7 @@ TEST(MachineIdentityTest, RunIdLayout) {
   ASSERT_TRUE(CreateRunId(b));
   EXPECT_NE(a, b);
   for (const std::string& id : {a, b}) {
-    ASSERT_TRUE(std::regex_match(id, std::regex("[0-9a-f]{32}"))) << id;
+    ASSERT_TRUE(Shaped(id, std::string(32, 'h'))) << id;
     EXPECT_EQ(id.substr(8, 4), "0000") << id;
     EXPECT_EQ(id.substr(16, 4), "0000") << id;
     EXPECT_EQ(id[20], '4') << id;  // version 4 in Data3's top nibble
@@ -96,7 +128,7 @@ TEST(MachineIdentityTest, RunIdLayout) {
 TEST(MachineIdentityTest, LocalIpIsDottedDecimalOrEmpty) {
   std::string ip = "stale";
   if (GetLocalIp(ip)) {
-    EXPECT_TRUE(std::regex_match(ip, std::regex("\\d{1,3}(\\.\\d{1,3}){3}"))) << ip;
+    EXPECT_TRUE(IsDottedQuad(ip)) << ip;
   } else {
     EXPECT_EQ(ip, "");
   }
