@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 
 #include "platform/window/WinUser.h"
@@ -57,7 +58,7 @@ class CUserUIMessageT {
     return detail::PostUICallMessage(hwnd, call.release(), name);
   }
   // Any callable taking TWindow& (its result, if any, is ignored).
-  template <class Fn>
+  template <class Fn, class = std::enable_if_t<!std::is_convertible<Fn, std::unique_ptr<Call>>::value>>
   bool PostUICall(const char* name, Fn fn) {
     return PostUICall(name, std::unique_ptr<Call>(new UICallFnT<TWindow, Fn>(std::move(fn))));
   }

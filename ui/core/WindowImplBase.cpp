@@ -240,7 +240,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, bool&) {
   // 6. No tree: the process cannot go on.
   if (!root) {
     SkinFailed();
-    return 0;
+    return -1;  // reached only when the exit hook returns (tests): creation fails
   }
   // 7. Attach (the shadow is made through RootAttached), receive, transparent background.
   m_pm.AttachRoot(std::move(root));
