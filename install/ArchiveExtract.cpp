@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/Text.h"
@@ -33,6 +34,7 @@ constexpr int kNotArchive = 17;
 
 constexpr size_t kReadBlock = 1u << 20;
 constexpr size_t kWriteBuffer = 4u << 20;
+constexpr size_t kDirectWrite = 256u << 10;
 
 void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
@@ -170,6 +172,10 @@ class Extractor {
   std::string m_realRoot;
   IProgressTarget* m_progress;
   std::unique_ptr<char[]> m_buf;
+  // Folders already created or checked in this run: a later entry cannot turn
+  // them into links (links and files never replace a folder), so they need no
+  // second look.
+  std::unordered_set<std::string> m_knownDirs;
 };
 
 int Extractor::CountEntries(const char* archivePath, int64_t* count) {
@@ -192,26 +198,35 @@ bool Extractor::MakeParents(const std::vector<std::string>& parts, size_t n,
   if (cur.empty()) cur = "/";
   for (size_t k = 0; k < n; ++k) {
     std::string next = (cur == "/" ? "" : cur) + "/" + parts[k];
+    cur = next;
+    if (m_knownDirs.count(next)) continue;
     struct stat st;
     if (::lstat(next.c_str(), &st) != 0) {
-      ::mkdir(next.c_str(), 0777);  // failures show up when the file is created
+      // Failures show up when the file is created.
+      if (::mkdir(next.c_str(), 0777) == 0) m_knownDirs.insert(next);
     } else if (S_ISLNK(st.st_mode)) {
       std::string real = RealPath(next);
       if (real.empty() || !IsInside(m_realRoot, real)) {
         PrintError("path leads outside the output folder: " + next);
         return false;
       }
+      m_knownDirs.insert(next);
+    } else if (S_ISDIR(st.st_mode)) {
+      m_knownDirs.insert(next);
     }
-    cur = next;
   }
   *dirOut = cur;
   return true;
 }
 
 int Extractor::WriteFile(archive* a, archive_entry* e, const std::string& path) {
-  struct stat st;
-  if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(path.c_str());
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+  int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0 && errno == EEXIST) {  // replaced, never written through
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) ::unlink(path.c_str());
+    fd = ::open(path.c_str(), flags, 0666);
+  }
   if (fd < 0) {
     PrintError("can not open output file");
     return kWriteError;
@@ -224,14 +239,18 @@ int Extractor::WriteFile(archive* a, archive_entry* e, const std::string& path) 
   size_t used = 0;
   int64_t bufStart = 0;  // file offset of m_buf[0]
   int64_t end = 0;
-  auto flush = [&]() -> bool {
+  auto writeAt = [fd](const char* data, size_t n, int64_t at) -> bool {
     size_t done = 0;
-    while (done < used) {
-      ssize_t w = ::pwrite(fd, m_buf.get() + done, used - done, bufStart + done);
+    while (done < n) {
+      ssize_t w = ::pwrite(fd, data + done, n - done, at + static_cast<int64_t>(done));
       if (w < 0 && errno == EINTR) continue;
       if (w <= 0) return false;
       done += static_cast<size_t>(w);
     }
+    return true;
+  };
+  auto flush = [&]() -> bool {
+    if (!writeAt(m_buf.get(), used, bufStart)) return false;
     bufStart += static_cast<int64_t>(used);
     used = 0;
     return true;
@@ -255,6 +274,15 @@ int Extractor::WriteFile(archive* a, archive_entry* e, const std::string& path) 
       bufStart = offset;
     }
     const char* p = static_cast<const char*>(block);
+    if (used == 0 && size >= kDirectWrite) {  // large pieces need no copy
+      if (!writeAt(p, size, bufStart)) {
+        status = kWriteError;
+        break;
+      }
+      bufStart += static_cast<int64_t>(size);
+      end = std::max<int64_t>(end, bufStart);
+      continue;
+    }
     while (size > 0) {
       size_t take = std::min(size, kWriteBuffer - used);
       std::memcpy(m_buf.get() + used, p, take);
@@ -275,7 +303,7 @@ int Extractor::WriteFile(archive* a, archive_entry* e, const std::string& path) 
   if (status == kWriteError) PrintError("can not write output file");
   if (status == kOk) {
     mode_t perm = archive_entry_perm(e) & 0777 & ~ProcessUmask();
-    ::fchmod(fd, perm);
+    if (perm != (0666 & ~ProcessUmask())) ::fchmod(fd, perm);
     if (archive_entry_mtime_is_set(e)) {
       struct timespec times[2];
       times[0].tv_sec = 0;
