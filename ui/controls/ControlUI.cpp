@@ -458,6 +458,14 @@ void CControlUI::PaintBackColor(CPaintDC& dc) {
   }
 }
 
+bool CControlUI::CoversOpaquely(const RECT& rc) const {
+  if (!IsVisible() || m_cxyBorderRound.cx > 0 || m_cxyBorderRound.cy > 0) return false;
+  uint32_t color = IsEnabled() ? (m_dwBackColor2 == 0 ? m_dwBackColor : 0) : m_dwDisabledBkColor;
+  if ((color >> 24) != 0xFF) return false;
+  return rc.left >= m_rcItem.left && rc.top >= m_rcItem.top && rc.right <= m_rcItem.right &&
+         rc.bottom <= m_rcItem.bottom;
+}
+
 void CControlUI::PaintBackImage(CPaintDC& dc) {
   if (m_sBkImage.empty()) return;
   DrawImage(dc, m_sBkImage);

@@ -147,6 +147,9 @@ class CControlUI {
   void RequestLayout();
   void RequestParentLayout();
   bool IsUpdateNeeded() const { return m_bUpdateNeeded; }
+  // True when PaintBackColor fills all of `rc` with an opaque colour (nothing painted
+  // before shows through).
+  bool CoversOpaquely(const RECT& rc) const;
   // The area painted last (item rectangle ∩ paint rectangle).
   const RECT& PaintRect() const { return m_rcPaint; }
   void ApplyAttributeList(const std::wstring& list);

@@ -184,8 +184,9 @@ void CSkinManagerUI::Paint(CPaintDC& dc, const RECT& update) {
   CSurfaceUI& surface = dc.Surface();
   RECT area;
   if (!UIIntersectRect(area, update, RECT{0, 0, surface.Width(), surface.Height()})) return;
-  // Start from transparent: skin images with alpha must not blend over the last frame.
-  uint32_t* pixels = surface.Pixels();
+  // Start from transparent, so skin images with alpha never blend over the last frame;
+  // not needed when the root fills the area with an opaque colour first.
+  uint32_t* pixels = m_pRoot->CoversOpaquely(area) ? nullptr : surface.Pixels();
   if (pixels != nullptr) {
     const int stride = surface.Stride() / 4;
     for (int y = area.top; y < area.bottom; ++y) {
