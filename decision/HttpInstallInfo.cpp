@@ -157,42 +157,57 @@ bool HttpInstallInfo::RequestInstallInfo() {
   const std::string last = LastPiece(response);
   LogWrite(Info, kFile, 144, kRequestFn, L" Get /pc/UpdateRequest response[%s] ", platform::Utf8ToWide(last).c_str());
 
-  Json::Value root;
-  if (!ParseJson(last, &root)) {
-    CInstallerReportData::GetInstance()->ReportEvent(kEventBadAnswer, "0", "");
-    LogWrite(Error, kFile, 156, kRequestFn, L" Get /pc/UpdateRequest readerUpdate.parse false");
-    return false;
-  }
-  if (!root.isObject()) {
-    LogWrite(Error, kFile, 160, kRequestFn, L" Get /pc/UpdateRequest Failed  answer is not an object");
-    return false;
-  }
-  if (!BoolMember(root, "isSuccess")) {
-    LogWrite(Error, kFile, 175, kRequestFn, L" Get /pc/UpdateRequest Failed  isSuccess false");
-    return false;
-  }
-  Json::Value data(Json::objectValue);
-  if (root.isMember("data")) {
-    if (!root["data"].isObject()) {
+  InstallAnswer answer;
+  switch (ParseInstallAnswer(last, &answer)) {
+    case InstallAnswerResult::kNotJson:
+      CInstallerReportData::GetInstance()->ReportEvent(kEventBadAnswer, "0", "");
+      LogWrite(Error, kFile, 156, kRequestFn, L" Get /pc/UpdateRequest readerUpdate.parse false");
+      return false;
+    case InstallAnswerResult::kNotObject:
+      LogWrite(Error, kFile, 160, kRequestFn, L" Get /pc/UpdateRequest Failed  answer is not an object");
+      return false;
+    case InstallAnswerResult::kNotSuccess:
+      LogWrite(Error, kFile, 175, kRequestFn, L" Get /pc/UpdateRequest Failed  isSuccess false");
+      return false;
+    case InstallAnswerResult::kDataNotObject:
       LogWrite(Error, kFile, 179, kRequestFn, L" Get /pc/UpdateRequest Failed  data is not an object");
       return false;
-    }
+    case InstallAnswerResult::kStateZero:
+      LogWrite(Error, kFile, 183, kRequestFn, L" Get /pc/UpdateRequest Failed  state 0");
+      return false;
+    case InstallAnswerResult::kBadNumbers:
+      LogWrite(Error, kFile, 187, kRequestFn, L" Get /pc/UpdateRequest Failed  size or crc unreadable");
+      return false;
+    case InstallAnswerResult::kAccepted:
+      break;
+  }
+  m_strVersion = answer.version;
+  m_strDownUrl = answer.downUrl;
+  m_nSize = answer.size;
+  m_nCrc = answer.crc;
+  return true;
+}
+
+InstallAnswerResult ParseInstallAnswer(const std::string& text, InstallAnswer* answer) {
+  Json::Value root;
+  if (!ParseJson(text, &root)) return InstallAnswerResult::kNotJson;
+  if (!root.isObject()) return InstallAnswerResult::kNotObject;
+  if (!BoolMember(root, "isSuccess")) return InstallAnswerResult::kNotSuccess;
+  Json::Value data(Json::objectValue);
+  if (root.isMember("data")) {
+    if (!root["data"].isObject()) return InstallAnswerResult::kDataNotObject;
     data = root["data"];
   }
-  if (IsStringMember(data, "state") && data["state"].asString() == "0") {
-    LogWrite(Error, kFile, 183, kRequestFn, L" Get /pc/UpdateRequest Failed  state 0");
-    return false;
-  }
+  if (IsStringMember(data, "state") && data["state"].asString() == "0") return InstallAnswerResult::kStateZero;
   int64_t size = 0;
   int64_t crc = 0;
   if (!IsStringMember(data, "size") || !ParseDecimalInt64(data["size"].asString(), &size) ||
       !IsStringMember(data, "crc") || !ParseDecimalInt64(data["crc"].asString(), &crc)) {
-    LogWrite(Error, kFile, 187, kRequestFn, L" Get /pc/UpdateRequest Failed  size or crc unreadable");
-    return false;
+    return InstallAnswerResult::kBadNumbers;
   }
-  m_strVersion = FromUtf8OrEmpty(StringMember(data, "version"));
-  m_strDownUrl = FromUtf8OrEmpty(StringMember(data, "downUrl"));
-  m_nSize = size;
-  m_nCrc = crc;
-  return true;
+  answer->version = FromUtf8OrEmpty(StringMember(data, "version"));
+  answer->downUrl = FromUtf8OrEmpty(StringMember(data, "downUrl"));
+  answer->size = size;
+  answer->crc = crc;
+  return InstallAnswerResult::kAccepted;
 }

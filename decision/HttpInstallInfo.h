@@ -41,3 +41,14 @@ class HttpInstallInfo {
 // Signed 64-bit decimal: leading white space skipped, one sign, stops at the
 // first non-digit; false without digits or outside the 64-bit range.
 bool ParseDecimalInt64(const std::string& text, int64_t* out);
+
+// Reading of the service's answer (the response's last line), without side
+// effects; RequestInstallInfo logs and reports by the result.
+enum class InstallAnswerResult { kAccepted, kNotJson, kNotObject, kNotSuccess, kDataNotObject, kStateZero, kBadNumbers };
+struct InstallAnswer {
+  std::wstring version;
+  std::wstring downUrl;
+  int64_t size = 0;
+  int64_t crc = 0;
+};
+InstallAnswerResult ParseInstallAnswer(const std::string& text, InstallAnswer* answer);
