@@ -257,6 +257,11 @@ E2eHarness::~E2eHarness() {
   KillAndReap(m_wm, 2000);
   KillAndReap(m_xvfb, 3000);
   m_env.reset();
+  if (m_scopeSet && m_hadScope) {
+    setenv("INSTALLER_USER_SCOPE", m_savedScope.c_str(), 1);
+  } else if (m_scopeSet) {
+    unsetenv("INSTALLER_USER_SCOPE");
+  }
   if (m_lockFd >= 0) close(m_lockFd);
 }
 
@@ -276,6 +281,12 @@ bool E2eHarness::Start(const HarnessOptions& options) {
   fs::remove_all(m_artefacts, ec);
   fs::create_directories(m_artefacts, ec);
 
+  // This process reads the settings store the installer writes; keep both on
+  // the scratch HOME's per-user files even when running as root.
+  if (const char* scope = std::getenv("INSTALLER_USER_SCOPE")) m_savedScope = scope;
+  m_hadScope = std::getenv("INSTALLER_USER_SCOPE") != nullptr;
+  setenv("INSTALLER_USER_SCOPE", "1", 1);
+  m_scopeSet = true;
   try {
     m_env = std::make_unique<testsupport::ScratchEnv>();
   } catch (const std::exception& e) {
@@ -537,7 +548,7 @@ Window E2eHarness::WaitWindow(const std::string& name, int timeoutMs, const std:
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   do {
     for (const Window& w : Windows(pid)) {
-      if ((name.empty() || w.name == name) && except.count(w.id) == 0 && w.width > 1) {
+      if ((name.empty() ? !w.name.empty() : w.name == name) && except.count(w.id) == 0 && w.width > 1) {
         if (pid == 0 || pid == m_pid) m_handed.insert(w.id);
         return w;
       }

@@ -86,7 +86,7 @@ class E2eHarness {
   // The visible windows of a process (default: the launched installer).
   std::vector<Window> Windows(pid_t pid = 0);
   // Waits for a visible window of the launched installer whose title is `name`
-  // (empty: any title) and whose id is not in `except`. Invalid after timeoutMs.
+  // (empty: any titled window, so tooltips do not count) and whose id is not in `except`. Invalid after timeoutMs.
   Window WaitWindow(const std::string& name, int timeoutMs, const std::set<std::string>& except = {},
                     pid_t pid = 0);
   // Waits for the next page: a window titled like the pages that has not been
@@ -168,6 +168,9 @@ class E2eHarness {
   int m_shots = 0;
   int m_runs = 0;
   int m_lockFd = -1;
+  bool m_hadScope = false;
+  bool m_scopeSet = false;
+  std::string m_savedScope;
 };
 
 }  // namespace e2e
