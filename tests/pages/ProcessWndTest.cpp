@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "PageHarness.h"
@@ -122,16 +124,60 @@ TEST_F(ProcessWndTest, ErrorCloseShowsTheTextAndClosesWithMinusOne) {
   EXPECT_TRUE(g_postAfterCloseRefused);
 }
 
-// Hides the page, then closes it with 1, as the pipeline's last steps do.
+// Hides the page, then closes it, as the pipeline's last steps do: with 1
+// once the page is hidden, with 2 when it stayed visible.
 void FinishingWorker(CProcessWnd* page) {
   page->Hide();
-  page->Close(1);
+  HWND hwnd = page->GetHWND();
+  bool visible = true;
+  for (int i = 0; i < 300 && visible; ++i) {
+    visible = platform::IsWindowVisible(hwnd);
+    if (visible) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  page->Close(visible ? 2 : 1);
 }
 
 TEST_F(ProcessWndTest, PipelineEndHidesAndClosesWithOne) {
   Open(&FinishingWorker);
   ASSERT_TRUE(m_pump.UntilGone());
   EXPECT_EQ(m_pump.CloseCode(), 1);
+}
+
+std::atomic<int> g_sent{0};
+std::atomic<bool> g_workerEnded{false};
+
+// Sends the extractor's progress messages for a while, as an extraction does.
+void ExtractingWorker(CProcessWnd* page) {
+  for (int i = 0; i < 150; ++i) {
+    page->ExtractProgressTarget()->SendProgressMessage(WM_EXTRACT_PROGRESS, static_cast<uintptr_t>(i), 0);
+    ++g_sent;
+    std::this_thread::sleep_for(std::chrono::milliseconds(4));
+  }
+  g_workerEnded = true;
+}
+
+TEST_F(ProcessWndTest, SystemCloseDuringExtractionWaitsForTheWorkerWithoutDeadlock) {
+  g_sent = 0;
+  g_workerEnded = false;
+  Open(&ExtractingWorker);
+  ASSERT_TRUE(m_pump.UntilPainted());
+  ASSERT_TRUE(m_pump.Until([] { return g_sent > 10; }));
+  platform::headless::RequestClose(m_hwnd);
+  // A deadlock between the page's join and the worker's send would hang here.
+  std::atomic<bool> returned{false};
+  std::thread watchdog([&returned] {
+    for (int i = 0; i < 1000 && !returned; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!returned) {
+      std::fprintf(stderr, "the progress page did not end within 10 s (deadlock)\n");
+      std::_Exit(1);
+    }
+  });
+  const int code = CProcessWnd::GetInstance()->RunModal();
+  returned = true;
+  watchdog.join();
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(g_workerEnded) << "the window went before its worker was joined";
+  EXPECT_EQ(g_sent, 150);
 }
 
 TEST_F(ProcessWndTest, EscapeAndReturnDoNothing) {
