@@ -28,6 +28,7 @@ const wchar_t kErrHttpDownload[] = L"http下载客户端失败";
 const wchar_t kErrCrc[] = L"client校验crc失败";
 const wchar_t kErrStopClient[] = L"关闭客户端失败";
 const wchar_t kErrStopBrowser[] = L"关闭QT浏览器组件失败";
+const wchar_t kErrExtract[] = L"解压客户端失败";
 const wchar_t kNoteDownloading[] = L"正在下载客户端程序，请稍后...";
 const wchar_t kNoteExtracting[] = L"正在解压客户端程序，请稍后...";
 
@@ -138,8 +139,12 @@ void RunInstallation(IInstallPage* page) {
     return Fail(page, kErrStopBrowser, -1);
 
   page->SetNote(kNoteExtracting);
-  ExtractClientArchive(platform::WideToUtf8(package).c_str(), dir.c_str(),
-                       page->ExtractProgressTarget());
+  // A package that did not unpack whole (disk full, folder not writable) must
+  // not be registered: the settings would claim a version whose files are not
+  // all there, and the next check would only start the broken client.
+  if (ExtractClientArchive(platform::WideToUtf8(package).c_str(), dir.c_str(),
+                           page->ExtractProgressTarget()) != 0)
+    return Fail(page, kErrExtract, -1);
 
   if (ctx->m_nType != CHECK_REPAIR) PlaceInstallerFiles(dir);
   CreateShortcuts();

@@ -6,12 +6,14 @@
 
 #include "install/InstallPage.h"
 
-// The five texts a failed installation shows.
+// The texts a failed installation shows.
 extern const wchar_t kErrHttpsDownload[];
 extern const wchar_t kErrHttpDownload[];
 extern const wchar_t kErrCrc[];
 extern const wchar_t kErrStopClient[];
 extern const wchar_t kErrStopBrowser[];
+// Shown when the package did not unpack whole; nothing is registered then.
+extern const wchar_t kErrExtract[];
 // The two status texts of the page's "note" label.
 extern const wchar_t kNoteDownloading[];
 extern const wchar_t kNoteExtracting[];
