@@ -3,6 +3,9 @@
 // appears where asked and a caption press moves it without a window manager.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <atomic>
 #include <sstream>
 
 #include "platform/window/Dialogs.h"
@@ -86,6 +89,42 @@ TEST(X11Scenario, DISABLED_ShapedWindow) {
   xtest::Report("done");
 }
 
+std::atomic<int> g_ticks{0};
+
+TEST(X11Scenario, DISABLED_FolderChooser) {
+  ASSERT_TRUE(xtest::InChild());
+  char tmpl[] = "/tmp/folder-chooser-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  const std::string dir = tmpl;
+  const std::string tool = dir + "/zenity";
+  auto writeTool = [&](const std::string& body) {
+    FILE* f = std::fopen(tool.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(("#!/bin/sh\necho \"$@\" > " + dir + "/args\n" + body).c_str(), f);
+    std::fclose(f);
+    chmod(tool.c_str(), 0755);
+  };
+  setenv("PATH", (dir + ":/usr/bin:/bin").c_str(), 1);
+  ASSERT_TRUE(platform::InitWindowSystem());
+  UINT_PTR t = platform::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { g_ticks++; });
+
+  writeTool("sleep 0.4\necho '/srv/chosen folder'\n");
+  std::wstring path;
+  EXPECT_TRUE(platform::BrowseForFolder(nullptr, L"选择安装目录", L"/start", &path));
+  EXPECT_EQ(path, L"/srv/chosen folder");
+  EXPECT_GT(g_ticks.load(), 5) << "the thread's messages were served while the chooser ran";
+  const std::string args = xtest::Run("cat " + dir + "/args");
+  EXPECT_NE(args.find("--directory"), std::string::npos) << args;
+  EXPECT_NE(args.find("--filename=/start/"), std::string::npos) << args;
+
+  writeTool("exit 1\n");
+  path = L"unchanged";
+  EXPECT_FALSE(platform::BrowseForFolder(nullptr, L"t", L"", &path)) << "cancelled";
+  EXPECT_EQ(path, L"unchanged");
+  platform::KillTimer(nullptr, t);
+  xtest::Run("rm -rf " + dir);
+}
+
 // --- the tests that drive them ---
 
 TEST(X11WindowTest, MessageBoxAnswersReturnAndEscape) {
@@ -127,6 +166,13 @@ TEST(X11WindowTest, ShapedWindowAppearsInPlaceAndMovesByItsCaption) {
   EXPECT_EQ(child.ReadLine(10000), "click 50 130");
   EXPECT_EQ(child.ReadLine(10000), "done");
   EXPECT_EQ(child.Wait(10000), 0);
+}
+
+TEST(X11WindowTest, FolderChooserRunsTheDesktopToolWhileTheLoopGoesOn) {
+  xtest::Xvfb x;
+  if (!NeedX(x)) GTEST_SKIP() << "Xvfb or xdotool missing";
+  xtest::Child child(x, "X11Scenario.DISABLED_FolderChooser");
+  EXPECT_EQ(child.Wait(20000), 0);
 }
 
 }  // namespace
