@@ -147,7 +147,7 @@ TEST_F(E2eFreshInstall, InstallThenRepairStartAndUpgrade) {
   int code = -1;
   ASSERT_TRUE(h.WaitExit(kExitTimeoutMs, &code));
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(h.SeenCount(), 4u) << "check, install, progress and complete pages expected";
+  EXPECT_EQ(h.SeenPages(), 4u) << "check, install, progress and complete pages expected";
 
   // The package and the installer's own files.
   for (const char* f : {"tvClient.exe", "QtWebEngineProcess.exe", "Uninstaller.exe", "version.txt",
@@ -248,7 +248,7 @@ TEST_F(E2eFreshInstall, InstallThenRepairStartAndUpgrade) {
   ASSERT_TRUE(Click(h, start, kBranchButton));
   ASSERT_TRUE(h.WaitExit(kExitTimeoutMs, &code));
   EXPECT_EQ(code, 0);
-  EXPECT_EQ(h.SeenCount(), 2u) << "a page followed the start page";
+  EXPECT_EQ(h.SeenPages(), 2u) << "a page followed the start page";
   EXPECT_EQ(h.DownloadRequests(), downloads);
   EXPECT_EQ(h.ReportEvents(reports), (std::vector<int>{9}));
   e2e::ClientMarker started;

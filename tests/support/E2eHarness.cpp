@@ -266,8 +266,12 @@ E2eHarness::~E2eHarness() {
 }
 
 void E2eHarness::Note(const std::string& text) {
+  static const Clock::time_point start = Clock::now();
   std::ofstream f(m_artefacts + "/harness.log", std::ios::app);
-  f << text << "\n";
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%8.3f ",
+                std::chrono::duration<double>(Clock::now() - start).count());
+  f << stamp << text << "\n";
 }
 
 bool E2eHarness::Start(const HarnessOptions& options) {
@@ -455,6 +459,7 @@ bool E2eHarness::Launch(const std::vector<std::string>& args) {
   std::vector<std::string> argv = {m_installer};
   argv.insert(argv.end(), args.begin(), args.end());
   m_seen.clear();
+  m_seenPages.clear();
   m_handed.clear();
   m_pid = Spawn(argv, "installer-" + std::to_string(++m_runs));
   std::string line = "run " + std::to_string(m_runs) + ":";
@@ -536,8 +541,12 @@ std::vector<Window> E2eHarness::Windows(pid_t pid) {
     }
     out.push_back(w);
   }
-  if (pid == m_pid)
-    for (const Window& w : out) m_seen.insert(w.id);
+  if (pid == m_pid) {
+    for (const Window& w : out) {
+      m_seen.insert(w.id);
+      if (w.name == kPageTitle) m_seenPages.insert(w.id);
+    }
+  }
   return out;
 }
 
@@ -599,35 +608,33 @@ bool E2eHarness::Click(const Window& w, int x, int y) {
   return r.code == 0;
 }
 
-bool E2eHarness::Key(const Window& w, const std::string& keys) {
+bool E2eHarness::Key(const Window& w, const std::string& keys, bool focus) {
   // Real key events go to the focused window; focus it first (activate it
-  // through the window manager when one runs).
+  // through the window manager when one runs) unless a child of it, like the
+  // path editor, holds the focus.
   std::vector<std::string> argv = {"xdotool"};
-  if (m_wm > 0) {
-    argv.insert(argv.end(), {"windowactivate", w.id});
-  } else {
-    argv.insert(argv.end(), {"windowfocus", w.id});
-  }
-  argv.insert(argv.end(), {"sleep", "0.1", "key", "--delay", "60", keys});
+  if (focus) argv.insert(argv.end(), {m_wm > 0 ? "windowactivate" : "windowfocus", w.id, "sleep", "0.1"});
+  argv.insert(argv.end(), {"key", "--delay", "60"});
+  std::istringstream words(keys);
+  for (std::string k; words >> k;) argv.push_back(k);
   CommandResult r = RunCommand(argv, ChildEnv(), 5000);
   Note("key " + keys + " to " + w.id);
   return r.code == 0;
 }
 
-bool E2eHarness::Type(const Window& w, const std::string& text) {
-  std::vector<std::string> argv = {"xdotool", m_wm > 0 ? "windowactivate" : "windowfocus", w.id, "sleep", "0.1",
-                                   "type", "--delay", "15", text};
-  CommandResult r = RunCommand(argv, ChildEnv(), 20000);
+bool E2eHarness::Type(const std::string& text) {
+  CommandResult r = RunCommand({"xdotool", "type", "--delay", "15", text}, ChildEnv(), 20000);
+  Note("type " + text);
   return r.code == 0;
 }
 
-bool E2eHarness::AnswerBox(const Window& box, bool ok) {
+bool E2eHarness::AnswerBox(const Window& box, bool ok, bool withCancel) {
   // The drawn box puts 88 x 28 buttons 12 px above its bottom edge, 16 px from
   // the right one; OK sits 10 px left of Cancel when Cancel is offered.
   const int y = box.height - 12 - 14;
-  const int cancelX = box.width - 16 - 44;
-  const int okX = box.width - 16 - 88 - 10 - 44;
-  return Click(box, ok ? okX : cancelX, y);
+  const int rightX = box.width - 16 - 44;
+  const int okX = withCancel ? rightX - 88 - 10 : rightX;
+  return Click(box, ok ? okX : rightX, y);
 }
 
 std::string E2eHarness::Screenshot(const std::string& name) {

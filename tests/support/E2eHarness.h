@@ -97,7 +97,8 @@ class E2eHarness {
   Window Refresh(const Window& w);  // geometry and title read again
   // Every window id the launched installer has shown (as far as polled).
   const std::set<std::string>& SeenWindows() const { return m_seen; }
-  size_t SeenCount() const { return m_seen.size(); }
+  // How many of them were pages (titled like the pages).
+  size_t SeenPages() const { return m_seenPages.size(); }
 
   // Page title of the packaged dat.ini.
   static std::string PageTitle();
@@ -105,10 +106,12 @@ class E2eHarness {
   // --- input (real X input through XTEST) ---------------------------------
   bool Click(const Window& w, int x, int y);  // window-relative
   bool MoveTo(const Window& w, int x, int y);
-  bool Key(const Window& w, const std::string& keys);  // xdotool key names, e.g. "alt+F4"
-  bool Type(const Window& w, const std::string& text);
-  // Answers a drawn message box with its OK or Cancel button.
-  bool AnswerBox(const Window& box, bool ok);
+  // xdotool key names, e.g. "alt+F4" (several: separated by blanks); focus: give `w` the keyboard focus first.
+  bool Key(const Window& w, const std::string& keys, bool focus = true);
+  bool Type(const std::string& text);  // into whatever holds the focus
+  // Answers a drawn message box with its OK or Cancel button (withCancel:
+  // the box offers both).
+  bool AnswerBox(const Window& box, bool ok, bool withCancel);
 
   // import -window root into the artefact folder as NN-<name>.png; returns the path.
   std::string Screenshot(const std::string& name);
@@ -164,6 +167,7 @@ class E2eHarness {
   pid_t m_pid = -1;
   std::vector<pid_t> m_others;
   std::set<std::string> m_seen;    // every window polled while it ran
+  std::set<std::string> m_seenPages;
   std::set<std::string> m_handed;  // windows already given to the test
   int m_shots = 0;
   int m_runs = 0;
