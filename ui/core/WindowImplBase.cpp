@@ -387,6 +387,18 @@ bool WindowImplBase::ManagerMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRES
       m_pm.OnKeyDown(static_cast<unsigned>(wParam), keys);
       return true;
     }
+    case WM_MOUSEWHEEL:
+    case WM_CONTEXTMENU: {
+      // These carry screen coordinates; the manager works in client ones.
+      POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      platform::ScreenToClient(m_hWnd, &pt);
+      if (msg == WM_MOUSEWHEEL) {
+        m_pm.OnMouseWheel(pt, static_cast<int16_t>((wParam >> 16) & 0xFFFF), static_cast<uint16_t>(wParam & 0xFFFF));
+      } else {
+        m_pm.OnContextMenu(pt);
+      }
+      return true;
+    }
     case WM_SYSKEYDOWN: {
       intptr_t r = 0;
       m_pm.HandleMessage(msg, wParam, lParam, r);
