@@ -6,6 +6,7 @@
 
 #include "app/PathUtil.h"
 #include "comm/LoopbackService.h"
+#include "platform/ModulePath.h"
 
 namespace {
 
@@ -14,6 +15,10 @@ using servicetest::Recorded;
 
 class HttpLibRequestTest : public servicetest::ServiceTest {
  protected:
+  void TearDown() override {
+    platform::SetModuleFileNameForTest("");
+    ServiceTest::TearDown();
+  }
   std::string Post(const std::string& body = "{}") {
     std::string response;
     HttpPost("127.0.0.1", "/pc/UpdateRequest", {{"sign", "ABC"}, {"projectId", "P"}}, body.c_str(), response);
@@ -90,9 +95,18 @@ TEST_F(HttpLibRequestTest, CaBundleBesideTheExecutableIsTheSecondCandidate) {
   std::string found;
   ASSERT_TRUE(FindCaBundle(&found));
   EXPECT_EQ(found, CaBundlePath());
+
+  platform::SetModuleFileNameForTest(m_env.Path("bin/installer"));
   RemoveCaBundle();
   EXPECT_FALSE(FindCaBundle(&found));
-  EXPECT_EQ(found, ExeDirectoryA() + "/cacert.pem");
+  EXPECT_EQ(found, m_env.Path("bin/cacert.pem"));  // the last candidate tried
+
+  testsupport::WriteFile(m_env.Path("bin/cacert.pem"), m_service->CaPem());
+  ASSERT_TRUE(FindCaBundle(&found));
+  EXPECT_EQ(found, m_env.Path("bin/cacert.pem"));
+  EXPECT_EQ(Post(), "ok");  // verified against the bundle beside the executable
+  EXPECT_EQ(m_service->CountScheme(true), 1);
+  EXPECT_EQ(m_log->Count("can not find cacert file"), 0);
 }
 
 TEST_F(HttpLibRequestTest, ReadStallOnHttpsEndsTheAttemptAndHttpAnswers) {
