@@ -125,6 +125,25 @@ TEST(X11Scenario, DISABLED_FolderChooser) {
   xtest::Run("rm -rf " + dir);
 }
 
+TEST(X11Scenario, DISABLED_ClipboardOwner) {
+  ASSERT_TRUE(xtest::InChild());
+  ASSERT_TRUE(platform::SetClipboardText(nullptr, L"剪贴板 text"));
+  xtest::Report("owned");
+  MSG msg;
+  const DWORD start = platform::GetTickCount();
+  while (platform::GetTickCount() - start < 8000) {  // serves the selection requests
+    if (platform::GetMessageTimeout(&msg, 50)) platform::DispatchMessageW(&msg);
+  }
+}
+
+TEST(X11Scenario, DISABLED_ClipboardReader) {
+  ASSERT_TRUE(xtest::InChild());
+  std::wstring text;
+  ASSERT_TRUE(platform::GetClipboardText(nullptr, &text, 3000));
+  EXPECT_EQ(text, L"剪贴板 text");
+  xtest::Report("read");
+}
+
 // --- the tests that drive them ---
 
 TEST(X11WindowTest, MessageBoxAnswersReturnAndEscape) {
@@ -166,6 +185,16 @@ TEST(X11WindowTest, ShapedWindowAppearsInPlaceAndMovesByItsCaption) {
   EXPECT_EQ(child.ReadLine(10000), "click 50 130");
   EXPECT_EQ(child.ReadLine(10000), "done");
   EXPECT_EQ(child.Wait(10000), 0);
+}
+
+TEST(X11WindowTest, ClipboardTextCrossesProcessesThroughTheSelection) {
+  xtest::Xvfb x;
+  if (!NeedX(x)) GTEST_SKIP() << "Xvfb or xdotool missing";
+  xtest::Child owner(x, "X11Scenario.DISABLED_ClipboardOwner");
+  ASSERT_EQ(owner.ReadLine(10000), "owned");
+  xtest::Child reader(x, "X11Scenario.DISABLED_ClipboardReader");
+  EXPECT_EQ(reader.ReadLine(10000), "read");
+  EXPECT_EQ(reader.Wait(10000), 0);
 }
 
 TEST(X11WindowTest, FolderChooserRunsTheDesktopToolWhileTheLoopGoesOn) {
