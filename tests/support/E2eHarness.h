@@ -34,7 +34,7 @@ struct ClientMarker {
 };
 
 struct HarnessOptions {
-  bool windowManager = false;  // run openbox on the X server
+  bool windowManager = false;  // run openbox on the X server (also: INSTALLER_E2E_WM=1)
   std::string scenario;        // scenario INI for the demo service
   bool packages = true;        // serve the demo client 1.0.0 (v1) and 2.1.0 (v2)
 };
