@@ -139,6 +139,15 @@ TEST_F(E2eFreshInstall, InstallThenRepairStartAndUpgrade) {
   ASSERT_TRUE(h.Key(progress, "Return"));
   EXPECT_TRUE(h.Exists(progress) || h.ReportEvents(reports).size() >= 4) << "the progress page went on a key";
   h.Screenshot("progress-page");
+  // The bar follows the (throttled) download: a point at 10 % gets filled.
+  const long empty = h.Pixel(progress.x + 60, progress.y + 314);
+  bool moved = false;
+  for (int i = 0; i < 100 && !moved && h.Exists(progress); ++i) {
+    moved = h.Pixel(progress.x + 60, progress.y + 314) != empty;
+    if (!moved) usleep(100000);
+  }
+  EXPECT_TRUE(moved) << "the progress bar did not move during the download";
+  h.Screenshot("progress-later");
   Window complete = h.WaitNewPage(kInstallTimeoutMs);
   ASSERT_TRUE(complete.valid()) << "no complete page";
   EXPECT_FALSE(h.Exists(progress)) << "the progress page is not hidden under the complete page";

@@ -52,6 +52,8 @@ std::string BinaryDir() {
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+long long Ms(Clock::duration d) { return std::chrono::duration_cast<std::chrono::milliseconds>(d).count(); }
+
 long long MsLeft(Clock::time_point deadline) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
 }
@@ -237,6 +239,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector
 E2eHarness::E2eHarness() = default;
 
 E2eHarness::~E2eHarness() {
+  if (!m_artefacts.empty()) Note("teardown");
   if (m_pid > 0) {
     Screenshot("teardown");
     kill(m_pid, SIGKILL);
@@ -253,9 +256,12 @@ E2eHarness::~E2eHarness() {
         fs::copy_file(e.path(), m_artefacts + "/" + name, fs::copy_options::overwrite_existing, ec);
     }
   }
+  if (!m_artefacts.empty()) Note("processes ended");
   m_service.reset();
+  if (!m_artefacts.empty()) Note("service stopped");
   KillAndReap(m_wm, 2000);
   KillAndReap(m_xvfb, 3000);
+  if (!m_artefacts.empty()) Note("X server stopped");
   m_env.reset();
   if (m_scopeSet && m_hadScope) {
     setenv("INSTALLER_USER_SCOPE", m_savedScope.c_str(), 1);
@@ -275,15 +281,17 @@ void E2eHarness::Note(const std::string& text) {
 }
 
 bool E2eHarness::Start(const HarnessOptions& options) {
-  m_lockFd = open(kProcessLock, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (m_lockFd >= 0) flock(m_lockFd, LOCK_EX);
-
   const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
   const std::string test = info ? std::string(info->test_suite_name()) + "." + info->name() : "unnamed";
   m_artefacts = BinaryDir() + "/artefacts/e2e/" + test;
   std::error_code ec;
   fs::remove_all(m_artefacts, ec);
   fs::create_directories(m_artefacts, ec);
+
+  const auto lockStart = Clock::now();
+  m_lockFd = open(kProcessLock, O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (m_lockFd >= 0) flock(m_lockFd, LOCK_EX);
+  Note("waited " + std::to_string(Ms(Clock::now() - lockStart)) + " ms for " + kProcessLock);
 
   // This process reads the settings store the installer writes; keep both on
   // the scratch HOME's per-user files even when running as root.
