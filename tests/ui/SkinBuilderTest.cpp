@@ -21,6 +21,7 @@ using uitest::FakeHost;
 namespace {
 
 std::string N(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
 
 TEST(AttributeValues, BoolsIntegersPairsRectanglesColours) {
   struct BoolCase {
@@ -283,6 +284,37 @@ TEST_F(IncludeTest, SelfIncludeEndsInsteadOfRecursingForever) {
   int n = static_cast<CContainerUI*>(b.root)->Count();
   EXPECT_GT(n, 1);
   EXPECT_LT(n, 100);
+}
+
+}  // namespace
+
+namespace {
+
+// The installer's own six skins build, lay out and paint with the packaged images.
+TEST(SkinBuilderRealSkins, AllSixBuildLayOutAndPaint) {
+  std::wstring folder = W(std::string(INSTALLER_SOURCE_DIR) + "/res/skin");
+  SetResourceFolder(folder.c_str());
+  struct Case {
+    const wchar_t* file;
+    const wchar_t* control;  // a control that must exist
+  } cases[] = {{L"CheckWnd.xml", L"oempng"},          {L"InstallWnd.xml", L"install"},
+               {L"ProcessWnd.xml", L"process"},       {L"StartUpdateWnd.xml", L"button"},
+               {L"CompleteWnd.xml", L"start"},        {L"MainWnd.xml", L"BtnOk"}};
+  for (const auto& c : cases) {
+    CSkinManagerUI manager;
+    FakeHost host{manager, 100, 100};
+    CSkinBuilder builder;
+    std::unique_ptr<CControlUI> root = builder.Create(c.file, L"", nullptr, &manager);
+    ASSERT_NE(root, nullptr) << N(c.file) << ": " << N(builder.LastError());
+    ASSERT_TRUE(manager.AttachRoot(std::move(root)));
+    EXPECT_GT(manager.InitSize().cx, 0) << N(c.file);
+    host.Paint(true);
+    CControlUI* control = manager.ControlByName(c.control);
+    ASSERT_NE(control, nullptr) << N(c.file);
+    EXPECT_FALSE(UIIsRectEmpty(control->Rect()) && control->IsVisible()) << N(c.file);
+    EXPECT_NE(host.Pixel(host.ClientRect().right / 2, 5), 0u) << N(c.file) << " painted";
+  }
+  ResetSkinResourcesForTest();
 }
 
 }  // namespace
