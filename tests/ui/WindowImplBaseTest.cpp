@@ -81,7 +81,7 @@ SKINUI_END_NOTIFY_MAP()
 
 // Destroys the page if its loop runs too long, failing the test.
 struct Reaper {
-  static inline std::vector<HWND>* victims = nullptr;
+  static inline thread_local std::vector<HWND>* victims = nullptr;  // timers run on their own thread
   UINT_PTR id;
   std::vector<HWND> list;
   Reaper(std::initializer_list<HWND> windows, int ms = 5000) : list(windows) {
