@@ -11,6 +11,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -102,7 +103,27 @@ int IgnoreErrors(Display*, XErrorEvent*) { return 0; }
 struct Sample {
   double mapped = -1;
   double frame = -1;
+  double cpu = -1;   // CPU time of all its threads until the frame
+  double wait = -1;  // time its threads spent runnable but waiting for a CPU
 };
+
+// Sums /proc/<pid>/task/*/schedstat: nanoseconds on a CPU and waiting for one.
+void SchedStat(pid_t pid, double* cpuMs, double* waitMs) {
+  *cpuMs = *waitMs = 0;
+  const std::string base = "/proc/" + std::to_string(pid) + "/task/";
+  DIR* d = opendir(base.c_str());
+  if (!d) return;
+  while (dirent* e = readdir(d)) {
+    if (e->d_name[0] == '.') continue;
+    std::ifstream f(base + e->d_name + "/schedstat");
+    double run = 0, wait = 0;
+    if (f >> run >> wait) {
+      *cpuMs += run / 1e6;
+      *waitMs += wait / 1e6;
+    }
+  }
+  closedir(d);
+}
 
 Sample Measure(Display* dpy, const std::string& installer, const std::vector<std::string>& env) {
   Sample s;
@@ -144,7 +165,10 @@ Sample Measure(Display* dpy, const std::string& installer, const std::vector<std
     if (page) {
       XImage* img = XGetImage(dpy, root, px, py, 1, 1, AllPlanes, ZPixmap);
       if (img) {
-        if ((XGetPixel(img, 0, 0) & 0xFFFFFF) != 0) s.frame = Ms(Clock::now() - t0);
+        if ((XGetPixel(img, 0, 0) & 0xFFFFFF) != 0) {
+          s.frame = Ms(Clock::now() - t0);
+          SchedStat(pid, &s.cpu, &s.wait);
+        }
         XDestroyImage(img);
       }
     }
@@ -221,14 +245,17 @@ int main(int argc, char** argv) {
                                   std::string("PATH=") + (std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin")};
   if (const char* lang = std::getenv("LANG")) env.push_back(std::string("LANG=") + lang);
 
-  std::vector<double> frames, maps;
-  std::printf("run  mapped_ms  first_frame_ms\n");
+  std::vector<double> frames, maps, cpus, waits;
+  std::printf("run  mapped_ms  first_frame_ms  cpu_ms  cpu_wait_ms\n");
   for (int i = 0; i < runs; ++i) {
     Sample s = Measure(dpy, installer, env);
-    std::printf("%3d  %9.1f  %14.1f%s\n", i + 1, s.mapped, s.frame, i == 0 ? "  (first run: cold caches)" : "");
+    std::printf("%3d  %9.1f  %14.1f  %6.1f  %11.1f%s\n", i + 1, s.mapped, s.frame, s.cpu, s.wait,
+                i == 0 ? "  (first run: cold caches)" : "");
     if (i > 0 && s.frame >= 0) {
       frames.push_back(s.frame);
       maps.push_back(s.mapped);
+      cpus.push_back(s.cpu);
+      waits.push_back(s.wait);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
@@ -236,6 +263,8 @@ int main(int argc, char** argv) {
     std::printf("runs 2..%d: first frame median %.1f ms (min %.1f, max %.1f); window mapped median %.1f ms\n", runs,
                 Median(frames), *std::min_element(frames.begin(), frames.end()),
                 *std::max_element(frames.begin(), frames.end()), Median(maps));
+    std::printf("  of which on a CPU: median %.1f ms; runnable but waiting for a CPU: median %.1f ms\n",
+                Median(cpus), Median(waits));
   }
   XCloseDisplay(dpy);
   kill(xvfb, SIGTERM);

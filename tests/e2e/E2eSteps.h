@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "support/E2eHarness.h"
@@ -37,7 +38,8 @@ inline bool Click(E2eHarness& h, const Window& w, Point p) { return h.Click(w, p
 // True when no new window of the installer shows up within ms and `page`
 // is still there: the input was ignored.
 inline bool StaysAlone(E2eHarness& h, const Window& page, int ms) {
-  Window other = h.WaitWindow("", ms, h.SeenWindows());
+  const std::set<std::string> before = h.SeenWindows();  // a copy: polling adds to it
+  Window other = h.WaitWindow("", ms, before);
   return !other.valid() && h.Exists(page);
 }
 
