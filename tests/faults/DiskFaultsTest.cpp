@@ -44,7 +44,7 @@ class DiskFaults : public FaultsTest {
 };
 
 TEST_F(DiskFaults, FullDuringDownload) {
-  ASSERT_TRUE(m_volume.LeaveFree(1 << 20));
+  ASSERT_TRUE(m_volume.LeaveFree(256 << 10));
   Mark();
   auto run = RunToEnd();
   // The package file's short writes end the transfer; the check of the
@@ -64,8 +64,8 @@ TEST_F(DiskFaults, FullDuringDownload) {
 }
 
 TEST_F(DiskFaults, FullDuringExtraction) {
-  // Room for the package and about a third of its files.
-  ASSERT_TRUE(m_volume.LeaveFree(m_package + (3u << 19)));
+  // Room for the package and about a sixth of its files.
+  ASSERT_TRUE(m_volume.LeaveFree(m_package + (768u << 10)));
   Mark();
   auto run = RunToEnd();
   EXPECT_EQ(run->Error(), Utf8(kErrExtract)) << ::testing::PrintToString(run->Calls());

@@ -287,15 +287,18 @@ namespace {
 const char kClientScript[] =
     "#!/bin/sh\necho started > \"$(dirname \"$0\")/client.started\"\n";
 
-// Two packages: v1 with 24 incompressible files (about 4.7 MiB packed, so a
-// small volume fills during the download or the extraction), v2 small.
+// Two packages: v1 with 24 files of 200 KiB, 8 of them incompressible (about
+// 1.6 MiB packed and 4.7 MiB unpacked, so a small volume fills during the
+// download or the extraction, and packing stays quick), v2 small.
 void MakePackages(const testsupport::ScratchEnv& env) {
   testsupport::WriteFile(env.Path("pkg1/tvClient.exe"), std::string(kClientScript) + "# v1\n");
   fs::permissions(env.Path("pkg1/tvClient.exe"), fs::perms(0755));
   testsupport::WriteFile(env.Path("pkg1/Uninstaller.exe"), "#!/bin/sh\n");
-  for (int i = 0; i < 24; ++i)
-    testsupport::WriteFile(env.Path("pkg1/lib/part" + std::to_string(i) + ".bin"),
-                           Noise(200 * 1024, 100 + i));
+  for (int i = 0; i < 24; ++i) {
+    std::string bytes = i % 3 == 0 ? Noise(200 * 1024, 100 + i)
+                                   : std::string(200 * 1024, static_cast<char>('a' + i));
+    testsupport::WriteFile(env.Path("pkg1/lib/part" + std::to_string(i) + ".bin"), bytes);
+  }
   testsupport::WriteFile(env.Path("pkg2/tvClient.exe"), std::string(kClientScript) + "# v2\n");
   fs::permissions(env.Path("pkg2/tvClient.exe"), fs::perms(0755));
   testsupport::WriteFile(env.Path("pkg2/Uninstaller.exe"), "#!/bin/sh\n# v2\n");
@@ -316,6 +319,7 @@ void FaultsTest::SetUp() {
   cfg.package = cache[0].empty() ? m_env.Path("pkg1") : cache[0];
   cfg.packageV2 = cache[1].empty() ? m_env.Path("pkg2") : cache[1];
   cfg.scenario = "[update]\nversion = \"1.0.0.1\"\n";
+  cfg.startTimeoutMs = 90000;  // packing on a busy machine
   ASSERT_TRUE(m_service->Start(cfg)) << m_service->Error();
   if (cache[0].empty()) {
     static const std::string folder = std::string("/tmp/faults-packages-") +
