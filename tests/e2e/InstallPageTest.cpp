@@ -48,6 +48,7 @@ class E2eInstallPage : public ::testing::Test {
   }
 
   E2eHarness h;
+  int m_code = -1;
 };
 
 TEST_F(E2eInstallPage, FolderChecksCustomAreaAndCloseButton) {
@@ -139,8 +140,9 @@ TEST_F(E2eInstallPage, ReturnAndEscapeIgnored) {
   Window page = OpenInstallPage();
   ASSERT_TRUE(page.valid());
   ASSERT_TRUE(h.Key(page, "Escape"));
+  EXPECT_TRUE(StaysAlone(h, page, 700)) << "Escape acted on the install page";
   ASSERT_TRUE(h.Key(page, "Return"));
-  EXPECT_TRUE(StaysAlone(h, page, 1000)) << "Escape or Return acted on the install page";
+  EXPECT_TRUE(StaysAlone(h, page, 1000)) << "Return acted on the install page (exit code " << (h.WaitExit(2000, &m_code) ? m_code : -1) << ")";
   if (h.Running()) {
     ASSERT_TRUE(Click(h, page, kCloseButton));
     ExpectEndedWithoutProgress("the close button");
@@ -164,8 +166,9 @@ TEST_F(E2eInstallPage, ReturnAndEscapeIgnored) {
   PassCheck(h, &check, &start);
   if (HasFatalFailure()) return;
   ASSERT_TRUE(h.Key(start, "Escape"));
+  EXPECT_TRUE(StaysAlone(h, start, 700)) << "Escape acted on the start page";
   ASSERT_TRUE(h.Key(start, "Return"));
-  EXPECT_TRUE(StaysAlone(h, start, 1000)) << "Escape or Return acted on the start page";
+  EXPECT_TRUE(StaysAlone(h, start, 1000)) << "Return acted on the start page (exit code " << (h.WaitExit(2000, &m_code) ? m_code : -1) << ")";
   if (h.Running()) {
     ASSERT_TRUE(Click(h, start, kCloseButton));
     int code = -1;
