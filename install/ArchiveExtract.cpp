@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "platform/Text.h"
+#include "platform/Utf8Locale.h"
 
 namespace {
 
@@ -430,6 +431,7 @@ int ExtractClientArchive(const char* archivePath, const wchar_t* outputDir,
     struct stat st;
     if (::stat(out.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return -1;
   }
+  platform::ScopedUtf8Locale utf8;  // entry names are UTF-8 whatever the process locale
   Extractor ex(out, progress);
   return ex.Run(archivePath);
 }

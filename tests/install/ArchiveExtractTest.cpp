@@ -89,6 +89,16 @@ TEST_F(ArchiveExtractTest, NestedFoldersAreCreatedAndFilesWritten) {
   }
 }
 
+// Package files carry Chinese names; they must survive whatever locale the
+// installer runs under (the process stays in the "C" locale here).
+TEST_F(ArchiveExtractTest, NonAsciiNamesAreKept) {
+  ASSERT_TRUE(Make7z(m_archive, {{ArchiveItem::Dir, "资源", "", 0755},
+                                 {ArchiveItem::File, "资源/说明.txt", "文本", 0644}}));
+  EXPECT_EQ(Extract(m_out), 0) << m_console;
+  EXPECT_EQ(ReadFile(m_out + "/资源/说明.txt"), "文本");
+  EXPECT_EQ(m_console.find("ERROR"), std::string::npos) << m_console;
+}
+
 TEST_F(ArchiveExtractTest, EmptyArchivePrintsBannerAndOkWithoutProgress) {
   ASSERT_TRUE(Make7z(m_archive, {}));
   RecordingTarget target;

@@ -5,10 +5,13 @@
 #include <archive_entry.h>
 #include <sys/stat.h>
 
+#include "platform/Utf8Locale.h"
+
 namespace testinstall {
 
 bool Make7z(const std::string& path, const std::vector<ArchiveItem>& items,
             const std::string& compression) {
+  platform::ScopedUtf8Locale utf8;
   archive* a = archive_write_new();
   bool ok = archive_write_set_format_7zip(a) == ARCHIVE_OK &&
             archive_write_set_format_option(a, "7zip", "compression", compression.c_str()) ==

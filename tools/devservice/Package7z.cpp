@@ -4,7 +4,6 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <locale.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
@@ -14,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/Utf8Locale.h"
+
 namespace devservice {
 namespace {
 
@@ -22,26 +23,6 @@ namespace fs = std::filesystem;
 struct ArchiveFree { void operator()(archive* a) const { archive_write_free(a); } };
 struct EntryFree { void operator()(archive_entry* e) const { archive_entry_free(e); } };
 struct FileClose { void operator()(std::FILE* f) const { std::fclose(f); } };
-
-// libarchive converts entry names through the thread's locale; in the "C" locale
-// non-ASCII names are written broken, so packing runs under a UTF-8 locale.
-class Utf8Locale {
- public:
-  Utf8Locale() : m_loc(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
-    if (m_loc) m_old = uselocale(m_loc);
-  }
-  ~Utf8Locale() {
-    if (!m_loc) return;
-    uselocale(m_old);
-    freelocale(m_loc);
-  }
-  Utf8Locale(const Utf8Locale&) = delete;
-  Utf8Locale& operator=(const Utf8Locale&) = delete;
-
- private:
-  locale_t m_loc;
-  locale_t m_old = static_cast<locale_t>(0);
-};
 
 bool Fail(std::string* error, const std::string& why) {
   if (error) *error = why;
@@ -64,7 +45,7 @@ bool Build7z(const std::string& folder, const std::string& archivePath, std::str
   if (ec) return Fail(error, "cannot list " + folder + ": " + ec.message());
   std::sort(items.begin(), items.end());  // stable archives for equal folders
 
-  Utf8Locale utf8;
+  platform::ScopedUtf8Locale utf8;
   std::unique_ptr<archive, ArchiveFree> a(archive_write_new());
   if (!a || archive_write_set_format_7zip(a.get()) != ARCHIVE_OK ||
       archive_write_set_format_option(a.get(), "7zip", "compression", "lzma2") != ARCHIVE_OK ||
