@@ -53,4 +53,12 @@ function(installer_test folder)
   target_link_libraries(test_${tname} PRIVATE ${T_DEPS} test_support GTest::gtest GTest::gmock GTest::gtest_main)
   gtest_discover_tests(test_${tname} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "INSTALLER_SOURCE_DIR=${CMAKE_SOURCE_DIR};INSTALLER_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  # The "threaded" label (cmake/ThreadedLabels.cmake) goes on once every test list is
+  # known: the include is deferred to the end of the tests folder.
+  get_property(labelled GLOBAL PROPERTY INSTALLER_THREADED_LABELS)
+  if(NOT labelled)
+    set_property(GLOBAL PROPERTY INSTALLER_THREADED_LABELS ON)
+    cmake_language(DEFER CALL set_property DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES
+                   ${CMAKE_SOURCE_DIR}/cmake/ThreadedLabels.cmake)
+  endif()
 endfunction()
