@@ -1,7 +1,9 @@
 // Times full repaints of a page-sized skin (600 x 422: background image, the 600 x 312
 // animated GIF, six labels and six buttons, the installer's own images) through
 // CSkinManagerUI::Paint into a surface.
-// Usage: bench_paint [repaints] [parts]   (default 1000)
+// Usage: bench_paint [repaints] [parts|general]   (default 1000)
+// Every run also checks that the page's pixels equal those of the general drawing path
+// (the drawing shortcuts switched off); "general" times that path instead.
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -89,18 +91,31 @@ bool RunVariant(const Variant& v, int repaints) {
   double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC;
 
-  std::printf("%-22s %d full repaints of a 600x422 page: %.3f ms per repaint (CPU %.3f ms; pixel %08X)\n", v.name,
-              repaints, ms / repaints, cpuMs / repaints, probe);
-  return probe != 0;
+  // The same page through the general path, pixel by pixel.
+  const bool shortcuts = CPaintDC::Shortcuts();
+  CPaintDC::SetShortcuts(false);
+  CSurfaceUI general(600, 422);
+  manager.Paint(general, all);
+  CPaintDC::SetShortcuts(shortcuts);
+  int differ = 0;
+  for (int y = 0; y < 422; ++y) {
+    for (int x = 0; x < 600; ++x) differ += surface.PixelAt(x, y) != general.PixelAt(x, y) ? 1 : 0;
+  }
+
+  std::printf("%-22s %d full repaints of a 600x422 page: %.3f ms per repaint (CPU %.3f ms; pixel %08X; %d pixels "
+              "differ from the general path)\n",
+              v.name, repaints, ms / repaints, cpuMs / repaints, probe, differ);
+  return probe != 0 && differ == 0;
 }
 
 }  // namespace
 
-// bench_paint [repaints] [parts]: "parts" also times the page without texts, without
+// bench_paint [repaints] [parts|general]: "parts" also times the page without texts, without
 // the animation and without the background image, to show where the time goes.
 int main(int argc, char** argv) {
   const int repaints = argc > 1 ? std::atoi(argv[1]) : 1000;
   const bool parts = argc > 2 && std::string(argv[2]) == "parts";
+  if (argc > 2 && std::string(argv[2]) == "general") CPaintDC::SetShortcuts(false);
   // The installer's own skin images: background, the 600 x 312 animation, buttons.
   SetResourceFolder(W(SKIN_DIR).c_str());
   bool ok = RunVariant(Variant{"page", true, true, true}, repaints);

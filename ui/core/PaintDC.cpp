@@ -6,7 +6,12 @@
 #include <pango/pangocairo.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstring>
+#include <functional>
+#include <list>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Text.h"
@@ -135,20 +140,303 @@ PangoLayout* MakeLayout(PangoContext* context, const std::wstring& text, const S
   return layout;
 }
 
-PangoContext* TextContext() {
-  // One per thread: Pango's font maps are per thread.
-  thread_local struct Holder {
-    PangoContext* context = nullptr;
-    ~Holder() {
-      if (context != nullptr) g_object_unref(context);
-    }
-  } holder;
-  if (holder.context == nullptr) {
-    InstallFontAliases();
-    holder.context = pango_font_map_create_context(pango_cairo_font_map_get_default());
-    PrepareContext(holder.context);
+RECT Intersect(const RECT& a, const RECT& b) {
+  RECT r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  if (r.right <= r.left || r.bottom <= r.top) r = RECT{};
+  return r;
+}
+
+bool IsEmptyRect(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::size_t Mix(std::size_t seed, std::size_t value) {
+  return seed ^ (value + 0x9E3779B97F4A7C15ull + (seed << 6) + (seed >> 2));
+}
+
+std::size_t HashRect(std::size_t seed, const RECT& r) {
+  seed = Mix(seed, static_cast<uint32_t>(r.left));
+  seed = Mix(seed, static_cast<uint32_t>(r.top));
+  seed = Mix(seed, static_cast<uint32_t>(r.right));
+  return Mix(seed, static_cast<uint32_t>(r.bottom));
+}
+
+// A bounded least-recently-used map whose values are released by `Release`.
+template <typename Key, typename Value, typename Hash>
+class KeptMap {
+ public:
+  using Release = void (*)(Value);
+  KeptMap(std::size_t maxCost, Release release) : m_nMaxCost(maxCost), m_release(release) {}
+  ~KeptMap() { Clear(); }
+  KeptMap(const KeptMap&) = delete;
+  KeptMap& operator=(const KeptMap&) = delete;
+
+  // Null (Value{}) on a miss; a hit becomes the most recent entry.
+  Value Find(const Key& key) {
+    auto it = m_index.find(key);
+    if (it == m_index.end()) return Value{};
+    m_entries.splice(m_entries.begin(), m_entries, it->second);
+    return it->second->value;
   }
-  return holder.context;
+  // Takes ownership of `value`; the oldest entries go while the total cost is too high.
+  void Add(const Key& key, Value value, std::size_t cost) {
+    auto old = m_index.find(key);
+    if (old != m_index.end()) Erase(old->second);
+    m_entries.push_front(Entry{key, value, cost});
+    m_index.emplace(key, m_entries.begin());
+    m_nCost += cost;
+    while (m_nCost > m_nMaxCost && m_entries.size() > 1) Erase(std::prev(m_entries.end()));
+  }
+  void Clear() {
+    while (!m_entries.empty()) Erase(m_entries.begin());
+  }
+  std::size_t Size() const { return m_entries.size(); }
+
+ private:
+  struct Entry {
+    Key key;
+    Value value;
+    std::size_t cost;
+  };
+  void Erase(typename std::list<Entry>::iterator it) {
+    m_nCost -= it->cost;
+    m_release(it->value);
+    m_index.erase(it->key);
+    m_entries.erase(it);
+  }
+  std::size_t m_nMaxCost;
+  std::size_t m_nCost = 0;
+  Release m_release;
+  std::list<Entry> m_entries;  // most recent first
+  std::unordered_map<Key, typename std::list<Entry>::iterator, Hash> m_index;
+};
+
+// What a text layout depends on.
+struct LayoutKey {
+  std::wstring text;
+  std::wstring face;
+  int size = 0;
+  unsigned fontStyle = 0;  // bold 1, italic 2, underline 4, no font 8
+  unsigned format = 0;
+  int width = 0;
+  int height = 0;
+  bool operator==(const LayoutKey& o) const {
+    return size == o.size && fontStyle == o.fontStyle && format == o.format && width == o.width &&
+           height == o.height && text == o.text && face == o.face;
+  }
+};
+
+struct LayoutKeyHash {
+  std::size_t operator()(const LayoutKey& k) const {
+    std::size_t h = std::hash<std::wstring>()(k.text);
+    h = Mix(h, std::hash<std::wstring>()(k.face));
+    h = Mix(h, static_cast<std::size_t>(k.size));
+    h = Mix(h, k.fontStyle);
+    h = Mix(h, k.format);
+    h = Mix(h, static_cast<uint32_t>(k.width));
+    return Mix(h, static_cast<uint32_t>(k.height));
+  }
+};
+
+// A stretched piece as drawn onto a surface: which pixels, which part, where.
+struct PieceKey {
+  uint64_t id = 0;
+  const uint32_t* pixels = nullptr;
+  int width = 0, height = 0, stride = 0;
+  RECT source{};
+  RECT dest{};
+  RECT extent{};  // dest inside the surface: the part kept
+  bool smooth = false;
+  bool operator==(const PieceKey& o) const {
+    return id == o.id && pixels == o.pixels && width == o.width && height == o.height && stride == o.stride &&
+           SameRect(source, o.source) && SameRect(dest, o.dest) && SameRect(extent, o.extent) && smooth == o.smooth;
+  }
+};
+
+struct PieceKeyHash {
+  std::size_t operator()(const PieceKey& k) const {
+    std::size_t h = std::hash<uint64_t>()(k.id);
+    h = Mix(h, reinterpret_cast<std::uintptr_t>(k.pixels));
+    h = HashRect(h, k.source);
+    h = HashRect(h, k.dest);
+    h = HashRect(h, k.extent);
+    return Mix(h, k.smooth ? 1 : 0);
+  }
+};
+
+// Labels and buttons of a few windows fit easily; the bounds keep a window that
+// keeps changing its texts or piece positions from growing the thread's memory.
+constexpr std::size_t kMaxKeptLayoutCost = 16 * 1024;  // characters + 64 per layout
+constexpr std::size_t kMaxLayoutTextChars = 4096;
+constexpr std::size_t kMaxKeptPieceBytes = 8u << 20;
+constexpr std::size_t kMaxPieceBytes = 2u << 20;
+
+// Text context, kept layouts and kept pieces of one thread: Pango's font maps are
+// per thread, and so is the UI.
+struct ThreadDrawing {
+  bool shortcuts = true;
+  PangoContext* context = nullptr;
+  // What the context was last brought up to date with (pango_cairo_update_context
+  // re-lays out every layout of the context, so it runs only when these change).
+  bool synced = false;
+  cairo_matrix_t matrix{};
+  cairo_font_options_t* surfaceOptions = nullptr;
+  KeptMap<LayoutKey, PangoLayout*, LayoutKeyHash> layouts{kMaxKeptLayoutCost,
+                                                          [](PangoLayout* l) { g_object_unref(l); }};
+  KeptMap<PieceKey, cairo_surface_t*, PieceKeyHash> pieces{kMaxKeptPieceBytes,
+                                                           [](cairo_surface_t* s) { cairo_surface_destroy(s); }};
+
+  ~ThreadDrawing() {
+    layouts.Clear();
+    pieces.Clear();
+    if (surfaceOptions != nullptr) cairo_font_options_destroy(surfaceOptions);
+    if (context != nullptr) g_object_unref(context);
+  }
+};
+
+ThreadDrawing& Drawing() {
+  thread_local ThreadDrawing drawing;
+  return drawing;
+}
+
+PangoContext* TextContext() {
+  // One per thread for drawing and measuring: a fresh context per paint would lose
+  // Pango's font-set caches and cost milliseconds now and then.
+  ThreadDrawing& d = Drawing();
+  if (d.context == nullptr) {
+    InstallFontAliases();
+    d.context = pango_font_map_create_context(pango_cairo_font_map_get_default());
+    PrepareContext(d.context);
+  }
+  return d.context;
+}
+
+// Brings the context up to date with the drawing's transformation and the target's
+// font options, as pango_cairo_update_context does, but only when they changed.
+PangoContext* TextContextFor(cairo_t* cr) {
+  ThreadDrawing& d = Drawing();
+  PangoContext* context = TextContext();
+  cairo_matrix_t matrix;
+  cairo_get_matrix(cr, &matrix);
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_surface_get_font_options(cairo_get_target(cr), options);
+  const bool same = d.synced && std::memcmp(&matrix, &d.matrix, sizeof matrix) == 0 &&
+                    cairo_font_options_equal(options, d.surfaceOptions);
+  if (same) {
+    cairo_font_options_destroy(options);
+  } else {
+    pango_cairo_update_context(cr, context);
+    if (d.surfaceOptions != nullptr) cairo_font_options_destroy(d.surfaceOptions);
+    d.surfaceOptions = options;
+    d.matrix = matrix;
+    d.synced = true;
+  }
+  return context;
+}
+
+// The layout for DrawText: a kept one when the shortcuts are on. Returns a new
+// reference.
+PangoLayout* LayoutFor(PangoContext* context, const std::wstring& text, const SkinFont* font, unsigned format,
+                       int width, int height) {
+  ThreadDrawing& d = Drawing();
+  if (!d.shortcuts || text.size() > kMaxLayoutTextChars) {
+    return MakeLayout(context, text, font, format, width, height);
+  }
+  LayoutKey key;
+  key.text = text;
+  if (font != nullptr) {
+    key.face = font->Face();
+    key.size = font->Size();
+    key.fontStyle = (font->Bold() ? 1u : 0u) | (font->Italic() ? 2u : 0u) | (font->Underline() ? 4u : 0u);
+  } else {
+    key.fontStyle = 8;
+  }
+  key.format = format;
+  key.width = width;
+  key.height = height;
+  if (PangoLayout* kept = d.layouts.Find(key)) return static_cast<PangoLayout*>(g_object_ref(kept));
+  PangoLayout* layout = MakeLayout(context, text, font, format, width, height);
+  g_object_ref(layout);
+  d.layouts.Add(key, layout, text.size() + 64);
+  return layout;
+}
+
+// The general bitmap path: source-over of the piece `s` of `src` stretched onto `dst`.
+void PaintPiece(cairo_t* cr, const BitmapView& src, const RECT& s, const RECT& dst, uint8_t fade, bool smooth) {
+  const int sw = RectWidth(s), sh = RectHeight(s);
+  const int dw = RectWidth(dst), dh = RectHeight(dst);
+  cairo_surface_t* image = cairo_image_surface_create_for_data(
+      reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(src.pixels)), CAIRO_FORMAT_ARGB32, src.width,
+      src.height, src.stride);
+  // A sub-surface keeps neighbouring parts of the image out of the filter.
+  cairo_surface_t* part = cairo_surface_create_for_rectangle(image, s.left, s.top, sw, sh);
+  cairo_save(cr);
+  cairo_rectangle(cr, dst.left, dst.top, dw, dh);
+  cairo_clip(cr);
+  cairo_translate(cr, dst.left, dst.top);
+  const bool scaled = sw != dw || sh != dh;
+  if (scaled) cairo_scale(cr, static_cast<double>(dw) / sw, static_cast<double>(dh) / sh);
+  cairo_set_source_surface(cr, part, 0, 0);
+  cairo_pattern_t* pattern = cairo_get_source(cr);
+  cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+  cairo_pattern_set_filter(pattern, scaled && smooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+  if (fade == 255) {
+    cairo_paint(cr);
+  } else {
+    cairo_paint_with_alpha(cr, fade / 255.0);
+  }
+  cairo_restore(cr);
+  cairo_surface_destroy(part);
+  cairo_surface_destroy(image);
+}
+
+// Copies rows of `width` pixels; strides in bytes.
+void CopyRows(const uint32_t* from, int fromStride, uint32_t* to, int toStride, int width, int rows) {
+  for (int y = 0; y < rows; ++y) {
+    std::memcpy(reinterpret_cast<unsigned char*>(to) + static_cast<std::size_t>(y) * toStride,
+                reinterpret_cast<const unsigned char*>(from) + static_cast<std::size_t>(y) * fromStride,
+                static_cast<std::size_t>(width) * 4);
+  }
+}
+
+// The stretched piece as the general path paints it onto a surface of `surfaceWidth`
+// x `surfaceHeight`, with the fade left out, or null. It is painted at the same place
+// on a transparent scratch surface of that size, because the filter's sampling
+// positions depend on where the piece lands; source-over onto transparent pixels
+// leaves the filtered values themselves.
+cairo_surface_t* RenderPiece(const BitmapView& src, const RECT& s, const RECT& dst, const RECT& extent,
+                             int surfaceWidth, int surfaceHeight, bool smooth) {
+  cairo_surface_t* scratch = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, surfaceWidth, surfaceHeight);
+  if (cairo_surface_status(scratch) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(scratch);
+    return nullptr;
+  }
+  cairo_t* cr = cairo_create(scratch);
+  cairo_rectangle(cr, extent.left, extent.top, RectWidth(extent), RectHeight(extent));
+  cairo_clip(cr);
+  PaintPiece(cr, src, s, dst, 255, smooth);
+  cairo_destroy(cr);
+  cairo_surface_flush(scratch);
+
+  cairo_surface_t* piece = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, RectWidth(extent), RectHeight(extent));
+  if (cairo_surface_status(piece) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(piece);
+    cairo_surface_destroy(scratch);
+    return nullptr;
+  }
+  cairo_surface_flush(piece);
+  const int scratchStride = cairo_image_surface_get_stride(scratch);
+  const unsigned char* origin = cairo_image_surface_get_data(scratch) +
+                                static_cast<std::size_t>(extent.top) * scratchStride +
+                                static_cast<std::size_t>(extent.left) * 4;
+  CopyRows(reinterpret_cast<const uint32_t*>(origin), scratchStride,
+           reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(piece)), cairo_image_surface_get_stride(piece),
+           RectWidth(extent), RectHeight(extent));
+  cairo_surface_mark_dirty(piece);
+  cairo_surface_destroy(scratch);
+  return piece;
 }
 
 }  // namespace
@@ -253,6 +541,13 @@ void CRenderClip::Release() {
 struct CPaintDC::Impl {
   cairo_t* cr = nullptr;
   int depth = 0;
+  // The clip as the shortcuts see it, one per depth: its bounding box, and whether
+  // it is exactly that box (only rectangles were pushed).
+  struct Clip {
+    RECT box;
+    bool exact;
+  };
+  std::vector<Clip> clips;
 
   ~Impl() {
     if (cr != nullptr) cairo_destroy(cr);
@@ -262,6 +557,7 @@ struct CPaintDC::Impl {
 CPaintDC::CPaintDC(CSurfaceUI& surface) : m_surface(surface), m_pImpl(std::make_unique<Impl>()) {
   if (surface.m_pImpl->surface != nullptr) {
     m_pImpl->cr = cairo_create(surface.m_pImpl->surface);
+    m_pImpl->clips.push_back(Impl::Clip{RECT{0, 0, surface.Width(), surface.Height()}, true});
   }
 }
 
@@ -295,6 +591,8 @@ int CPaintDC::PushClipRect(const RECT& rect) {
   cairo_save(cr);
   cairo_rectangle(cr, rect.left, rect.top, std::max(0, RectWidth(rect)), std::max(0, RectHeight(rect)));
   cairo_clip(cr);
+  const Impl::Clip& top = m_pImpl->clips.back();
+  m_pImpl->clips.push_back(Impl::Clip{Intersect(top.box, rect), top.exact});
   return ++m_pImpl->depth;
 }
 
@@ -306,6 +604,8 @@ int CPaintDC::PushClipRoundRect(const RECT& rect, const RECT& round, int cx, int
   cairo_clip(cr);
   RoundRectPath(cr, round.left, round.top, std::max(0, RectWidth(round)), std::max(0, RectHeight(round)), cx, cy);
   cairo_clip(cr);
+  const Impl::Clip& top = m_pImpl->clips.back();
+  m_pImpl->clips.push_back(Impl::Clip{Intersect(top.box, rect), false});
   return ++m_pImpl->depth;
 }
 
@@ -314,6 +614,7 @@ void CPaintDC::PopClipTo(int depth) {
   if (cr == nullptr || depth <= 0) return;
   while (m_pImpl->depth >= depth) {
     cairo_restore(cr);
+    m_pImpl->clips.pop_back();
     --m_pImpl->depth;
   }
 }
@@ -344,30 +645,61 @@ void CPaintDC::DrawBitmap(const BitmapView& src, const RECT& srcRect, const RECT
   const int sw = RectWidth(s), sh = RectHeight(s);
   const int dw = RectWidth(dstRect), dh = RectHeight(dstRect);
   if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
-
-  cairo_surface_t* image = cairo_image_surface_create_for_data(
-      reinterpret_cast<unsigned char*>(const_cast<uint32_t*>(src.pixels)), CAIRO_FORMAT_ARGB32, src.width,
-      src.height, src.stride);
-  // A sub-surface keeps neighbouring parts of the image out of the filter.
-  cairo_surface_t* part = cairo_surface_create_for_rectangle(image, s.left, s.top, sw, sh);
-  cairo_save(cr);
-  cairo_rectangle(cr, dstRect.left, dstRect.top, dw, dh);
-  cairo_clip(cr);
-  cairo_translate(cr, dstRect.left, dstRect.top);
   const bool scaled = sw != dw || sh != dh;
-  if (scaled) cairo_scale(cr, static_cast<double>(dw) / sw, static_cast<double>(dh) / sh);
-  cairo_set_source_surface(cr, part, 0, 0);
-  cairo_pattern_t* pattern = cairo_get_source(cr);
-  cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-  cairo_pattern_set_filter(pattern, scaled && smooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
-  if (fade == 255) {
-    cairo_paint(cr);
-  } else {
-    cairo_paint_with_alpha(cr, fade / 255.0);
+  const Impl::Clip& clip = m_pImpl->clips.back();
+  CSurfaceUI::Impl& target = *m_surface.m_pImpl;
+
+  if (Drawing().shortcuts) {
+    if (!scaled && src.opaque && fade == 255 && clip.exact) {
+      // Source-over of opaque pixels is a copy.
+      const RECT area = Intersect(dstRect, clip.box);
+      if (IsEmptyRect(area)) return;
+      cairo_surface_flush(target.surface);
+      const uint32_t* from = reinterpret_cast<const uint32_t*>(
+          reinterpret_cast<const unsigned char*>(src.pixels) +
+          static_cast<std::size_t>(s.top + area.top - dstRect.top) * src.stride) +
+                             (s.left + area.left - dstRect.left);
+      uint32_t* to = target.pixels.data() + static_cast<std::size_t>(area.top) * (target.stride / 4) + area.left;
+      CopyRows(from, src.stride, to, target.stride, RectWidth(area), RectHeight(area));
+      cairo_surface_mark_dirty_rectangle(target.surface, area.left, area.top, RectWidth(area), RectHeight(area));
+      return;
+    }
+    const RECT extent = Intersect(dstRect, RECT{0, 0, target.width, target.height});
+    const std::size_t bytes = static_cast<std::size_t>(RectWidth(extent)) * RectHeight(extent) * 4;
+    if (scaled && src.cacheId != 0 && !IsEmptyRect(extent) && bytes <= kMaxPieceBytes) {
+      // Stretching is the costly part: keep the stretched piece and blend it on.
+      PieceKey key;
+      key.id = src.cacheId;
+      key.pixels = src.pixels;
+      key.width = src.width;
+      key.height = src.height;
+      key.stride = src.stride;
+      key.source = s;
+      key.dest = dstRect;
+      key.extent = extent;
+      key.smooth = smooth;
+      ThreadDrawing& d = Drawing();
+      cairo_surface_t* piece = d.pieces.Find(key);
+      if (piece == nullptr) {
+        piece = RenderPiece(src, s, dstRect, extent, target.width, target.height, smooth);
+        if (piece != nullptr) d.pieces.Add(key, piece, bytes);
+      }
+      if (piece != nullptr) {
+        cairo_save(cr);
+        cairo_rectangle(cr, extent.left, extent.top, RectWidth(extent), RectHeight(extent));
+        cairo_clip(cr);
+        cairo_set_source_surface(cr, piece, extent.left, extent.top);
+        if (fade == 255) {
+          cairo_paint(cr);
+        } else {
+          cairo_paint_with_alpha(cr, fade / 255.0);
+        }
+        cairo_restore(cr);
+        return;
+      }
+    }
   }
-  cairo_restore(cr);
-  cairo_surface_destroy(part);
-  cairo_surface_destroy(image);
+  PaintPiece(cr, src, s, dstRect, fade, smooth);
 }
 
 void CPaintDC::FillVerticalGradient(const RECT& rect, uint32_t rgbTop, uint32_t rgbBottom, uint8_t alpha,
@@ -479,11 +811,8 @@ void CPaintDC::DrawText(const RECT& rect, const std::wstring& text, uint32_t rgb
   if (cr == nullptr || text.empty() || (format & DT_CALCRECT)) return;
   const int width = RectWidth(rect), height = RectHeight(rect);
   if (!(format & DT_NOCLIP) && (width <= 0 || height <= 0)) return;
-  // One context per thread for drawing and measuring: a fresh context per paint
-  // would lose Pango's font-set caches and cost milliseconds now and then.
-  PangoContext* context = TextContext();
-  pango_cairo_update_context(cr, context);
-  PangoLayout* layout = MakeLayout(context, text, font, format, width, height);
+  PangoContext* context = TextContextFor(cr);
+  PangoLayout* layout = LayoutFor(context, text, font, format, width, height);
   int textWidth = 0, textHeight = 0;
   pango_layout_get_pixel_size(layout, &textWidth, &textHeight);
 
@@ -529,6 +858,25 @@ SIZE CPaintDC::MeasureText(const std::wstring& text, const SkinFont* font, unsig
   size.cx = w;
   size.cy = h;
   return size;
+}
+
+uint64_t NewBitmapCacheId() {
+  static std::atomic<uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
+void CPaintDC::SetShortcuts(bool enabled) {
+  ThreadDrawing& d = Drawing();
+  if (!enabled) DropKeptDrawing();
+  d.shortcuts = enabled;
+}
+
+bool CPaintDC::Shortcuts() { return Drawing().shortcuts; }
+
+void CPaintDC::DropKeptDrawing() {
+  ThreadDrawing& d = Drawing();
+  d.layouts.Clear();
+  d.pieces.Clear();
 }
 
 }  // namespace SkinUI

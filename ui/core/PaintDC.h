@@ -19,7 +19,14 @@ struct BitmapView {
   int width = 0;
   int height = 0;
   int stride = 0;  // bytes per row
+  bool opaque = false;  // every alpha is 0xFF: unscaled pieces are plain copies
+  // Non-zero: these pixels never change under this id (see NewBitmapCacheId), so
+  // stretched pieces of them may be kept between paints.
+  uint64_t cacheId = 0;
 };
+
+// A process-wide unique id for pixels that stay unchanged while the id is used.
+uint64_t NewBitmapCacheId();
 
 class CSurfaceUI {
  public:
@@ -116,6 +123,14 @@ class CPaintDC {
   // Size of the text as DrawText would lay it out; `maxWidth` limits wrapped text (<= 0: none).
   static SIZE MeasureText(const std::wstring& text, const SkinFont* font, unsigned format,
                           int maxWidth = 0);
+
+  // Shortcuts of this thread's drawing: text layouts and stretched image pieces kept
+  // between paints, unscaled opaque pieces copied row by row. They paint the same
+  // pixels as the general path; off only to compare the two. On by default.
+  static void SetShortcuts(bool enabled);
+  static bool Shortcuts();
+  // Drops this thread's kept layouts and pieces.
+  static void DropKeptDrawing();
 
  private:
   struct Impl;

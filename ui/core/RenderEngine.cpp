@@ -144,7 +144,7 @@ void CRenderEngine::DrawSkinImage(CPaintDC& dc, const SkinImage& image, const RE
   src.right = std::min(src.right, image.m_nWidth);
   src.bottom = std::min(src.bottom, image.m_nHeight);
   if (!Meets(dest, itemRect) || !Meets(dest, paintRect)) return;
-  const BitmapView view{image.Pixels(), image.m_nWidth, image.m_nHeight, image.Stride()};
+  const BitmapView view = image.View();
   const int dw = dest.right - dest.left, dh = dest.bottom - dest.top;
   const int sw = src.right - src.left, sh = src.bottom - src.top;
 

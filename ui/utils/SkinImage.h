@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/core/PaintDC.h"
+
 namespace SkinUI {
 
 struct SkinImage {
@@ -19,8 +21,13 @@ struct SkinImage {
   std::wstring m_strResType;  // the type it was loaded with; empty for files
   uint32_t m_dwMask = 0;      // 0xAARRGGBB; 0 = none
 
+  // Names these pixels to the drawing's kept pieces. The pixels do not change once
+  // drawn; whoever changes them afterwards gives the image a new id.
+  uint64_t m_uCacheId = NewBitmapCacheId();
+
   const uint32_t* Pixels() const { return m_pixels.data(); }
   int Stride() const { return m_nWidth * 4; }  // bytes per row
+  BitmapView View() const { return BitmapView{Pixels(), m_nWidth, m_nHeight, Stride(), !m_bAlpha, m_uCacheId}; }
 };
 
 // Decodes PNG, JPEG, BMP or GIF (first frame) bytes. Pixels whose resulting
