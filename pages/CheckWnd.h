@@ -30,6 +30,7 @@ class CCheckWnd : public SkinUI::WindowImplBase, public ICheckPageHost {
   std::wstring SkinFolder() override { return L""; }
   std::wstring SkinFileName() override { return L"CheckWnd.xml"; }
   LRESULT OnDefaultKey(UINT) override { return 0; }
+  bool SwallowsDefaultKeys() const override { return true; }
   int SkinSource() override { return SkinUI::kSkinArchiveResource; }
   int SkinResourceId() override { return 102; }
   LRESULT OnClose(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;

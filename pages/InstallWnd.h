@@ -42,6 +42,7 @@ class CInstallWnd : public SkinUI::WindowImplBase {
   std::wstring SkinFolder() override { return L""; }
   std::wstring SkinFileName() override { return L"InstallWnd.xml"; }
   LRESULT OnDefaultKey(UINT) override { return 0; }
+  bool SwallowsDefaultKeys() const override { return true; }
   int SkinSource() override { return SkinUI::kSkinArchiveResource; }
   int SkinResourceId() override { return 102; }
 

@@ -56,6 +56,7 @@ class CProcessWnd : public SkinUI::WindowImplBase, public IInstallPage, private 
   std::wstring SkinFolder() override { return L""; }
   std::wstring SkinFileName() override { return L"ProcessWnd.xml"; }
   LRESULT OnDefaultKey(UINT) override { return 0; }
+  bool SwallowsDefaultKeys() const override { return true; }
   int SkinSource() override { return SkinUI::kSkinArchiveResource; }
   int SkinResourceId() override { return 102; }
 

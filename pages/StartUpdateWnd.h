@@ -21,6 +21,7 @@ class CStartUpdateWnd : public SkinUI::WindowImplBase {
   std::wstring SkinFolder() override { return L""; }
   std::wstring SkinFileName() override { return L"StartUpdateWnd.xml"; }
   LRESULT OnDefaultKey(UINT) override { return 0; }
+  bool SwallowsDefaultKeys() const override { return true; }
   int SkinSource() override { return SkinUI::kSkinArchiveResource; }
   int SkinResourceId() override { return 102; }
 };

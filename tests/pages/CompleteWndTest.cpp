@@ -70,6 +70,15 @@ TEST_F(CompleteWndTest, EscapeClosesWithOne) {
   EXPECT_EQ(RunModalGuarded(), 1);
 }
 
+// Return acts on the focused button, which must be "start": the close button
+// would end the installer without starting the client.
+TEST_F(CompleteWndTest, ReturnStartsInsteadOfEndingTheProcess) {
+  ASSERT_TRUE(m_pump.UntilPainted());
+  platform::headless::Key(m_hwnd, VK_RETURN);
+  EXPECT_EQ(RunModalGuarded(), IDCLOSE);
+  EXPECT_EQ(g_exitCode, INT_MIN);
+}
+
 TEST_F(CompleteWndTest, CloseButtonEndsTheProcessWithZero) {
   ASSERT_TRUE(m_pump.UntilPainted());
   platform::headless::Click(m_hwnd, kCloseBtn.x, kCloseBtn.y);

@@ -113,6 +113,17 @@ TEST_F(InstallWndTest, AgreementBoxEnablesTheInstallButton) {
   EXPECT_FALSE(install->IsEnabled());
 }
 
+// The first paint focuses the first button ("closebtn"); Return must not reach
+// it, or the key would close the installer.
+TEST_F(InstallWndTest, ReturnAndEscapeDoNothing) {
+  OpenPage p;
+  ASSERT_TRUE(p.Ready());
+  ASSERT_TRUE(platform::headless::Key(p.hwnd, VK_RETURN));
+  ASSERT_TRUE(platform::headless::Key(p.hwnd, VK_ESCAPE));
+  p.pump.For(200);
+  EXPECT_TRUE(platform::IsWindow(p.hwnd));
+}
+
 TEST_F(InstallWndTest, InstallChecksTheFolder) {
   const std::string valid = m_env.Home() + "/Apps";
   struct Case {

@@ -56,9 +56,12 @@ void WindowImplBase::SetSkinFailureExitForTest(ExitFn fn) { g_exit = fn ? fn : &
 
 void WindowImplBase::OnNotification(UINotification& msg) { NotifyPump(msg); }
 
-intptr_t WindowImplBase::MessageHandler(unsigned msg, uintptr_t wParam, intptr_t, bool&) {
-  // The key still reaches the controls: the handled flag is left alone.
-  if (msg == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE)) OnDefaultKey(static_cast<UINT>(wParam));
+intptr_t WindowImplBase::MessageHandler(unsigned msg, uintptr_t wParam, intptr_t, bool& handled) {
+  // The key still reaches the controls unless the window swallows it.
+  if (msg == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE)) {
+    OnDefaultKey(static_cast<UINT>(wParam));
+    if (SwallowsDefaultKeys()) handled = true;
+  }
   return 0;
 }
 
@@ -456,7 +459,7 @@ bool WindowImplBase::PreMessage(const MSG& msg) {
     if (msg.wParam == VK_RETURN || msg.wParam == VK_ESCAPE) {
       bool handled = false;
       MessageHandler(msg.message, msg.wParam, msg.lParam, handled);
-      return false;
+      return false;  // the editor still gets its Return ("return")
     }
     if (msg.wParam == VK_TAB) {
       m_pm.FocusNext(platform::IsKeyDown(VK_SHIFT));

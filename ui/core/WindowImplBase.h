@@ -59,6 +59,10 @@ class WindowImplBase : public CWindowWnd,
   virtual std::wstring SkinFolder() = 0;
   virtual std::wstring SkinFileName() = 0;
   virtual LRESULT OnDefaultKey(UINT key);
+  // True for a window on which Return and Escape do nothing at all: the keys
+  // are consumed after OnDefaultKey instead of reaching the focused control
+  // (whose "click" would otherwise close the page through its close button).
+  virtual bool SwallowsDefaultKeys() const { return false; }
   virtual int SkinSource() { return kSkinFile; }
   virtual std::wstring SkinArchiveName() { return L""; }
   virtual int SkinResourceId() { return 0; }
