@@ -60,14 +60,19 @@ uint32_t IconColor(unsigned type) {
   }
 }
 
+// Null when the style asks for no icon.
 const wchar_t* IconGlyph(unsigned type) {
   switch (type & 0xF0) {
     case MB_ICONERROR: return L"\u00D7";
     case MB_ICONWARNING: return L"!";
     case MB_ICONQUESTION: return L"?";
-    default: return L"i";
+    case MB_ICONINFORMATION: return L"i";
+    default: return nullptr;
   }
 }
+
+// Room the icon takes left of the text (none without an icon).
+int IconSpace(unsigned type) { return IconGlyph(type) ? 32 + 16 : 0; }
 
 void PaintDialog(HWND hwnd, Dialog& d) {
   RECT rc;
@@ -75,10 +80,12 @@ void PaintDialog(HWND hwnd, Dialog& d) {
   Canvas c(rc.right, rc.bottom);
   c.Fill(rc, 0xFFF4F4F4);
   c.Fill(RECT{0, rc.bottom - kButtonH - 24, rc.right, rc.bottom}, 0xFFE6E6E6);
-  const int iconX = 20 + 16;
-  const int iconY = d.textRc.top + 16;
-  c.Disc(iconX, iconY, 16, IconColor(d.type));
-  c.Text(RECT{iconX - 16, iconY - 16, iconX + 16, iconY + 16}, IconGlyph(d.type), 20, 0xFFFFFFFF, 1, false, true);
+  if (const wchar_t* glyph = IconGlyph(d.type)) {
+    const int iconX = 20 + 16;
+    const int iconY = d.textRc.top + 16;
+    c.Disc(iconX, iconY, 16, IconColor(d.type));
+    c.Text(RECT{iconX - 16, iconY - 16, iconX + 16, iconY + 16}, glyph, 20, 0xFFFFFFFF, 1, false, true);
+  }
   c.Text(d.textRc, d.text, kTextPx, 0xFF202020, 0, true);
   if (d.withField) {
     c.Fill(d.fieldRc, 0xFFFFFFFF);
@@ -164,11 +171,11 @@ int RunDialog(HWND owner, const std::wstring& caption, Dialog& d) {
   RegisterClassW(wc);
   const int textMax = 420;
   SIZE ts = Canvas::Measure(d.text, kTextPx, textMax);
-  const int width = std::max(d.withField ? 460 : 300, static_cast<int>(ts.cx) + 20 + 32 + 16 + 24);
+  const int width = std::max(d.withField ? 460 : 300, static_cast<int>(ts.cx) + 20 + IconSpace(d.type) + 24);
   const int fieldH = d.withField ? 30 : 0;
   const int textH = std::max(32, static_cast<int>(ts.cy));
   const int height = 20 + textH + (d.withField ? 12 + fieldH : 0) + 20 + kButtonH + 24;
-  d.textRc = RECT{20 + 32 + 16, 20, width - 20, 20 + textH};
+  d.textRc = RECT{20 + IconSpace(d.type), 20, width - 20, 20 + textH};
   d.fieldRc = RECT{20, d.textRc.bottom + 12, width - 20, d.textRc.bottom + 12 + fieldH};
   const int by = height - 12 - kButtonH;
   if (d.HasCancel()) {
