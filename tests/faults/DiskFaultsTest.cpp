@@ -145,7 +145,8 @@ void PrintTo(const CorruptCase& c, std::ostream* os) { *os << c.name; }
 class CorruptSettings : public FaultsTest, public ::testing::WithParamInterface<CorruptCase> {};
 
 TEST_P(CorruptSettings, KeptAsideAndRewritten) {
-  const std::string garbage("\x01\xff[[[ not a settings file\n\0\0 =", 32);
+  static const char kGarbage[] = "\x01\xff[[[ not a settings file\n\0\0 =";
+  const std::string garbage(kGarbage, sizeof kGarbage - 1);
   std::vector<std::string> files;
   if (GetParam().user) files.push_back(platform::RegistryFilePath(platform::HKEY_CURRENT_USER));
   if (GetParam().machine) files.push_back(platform::RegistryFilePath(platform::HKEY_LOCAL_MACHINE));
