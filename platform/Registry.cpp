@@ -519,6 +519,39 @@ long RegQueryValueExW(HKEY key, const wchar_t* valueName, uint32_t* type, std::w
   return ERROR_FILE_NOT_FOUND;
 }
 
+long RegDeleteValueW(HKEY key, const wchar_t* valueName) {
+  if (!ValidHandle(key)) return ERROR_INVALID_HANDLE;
+  std::wstring name = valueName ? valueName : L"";
+  return Modify(key->root, [&](Store& store) {
+    Key* k = FindKey(store, key->path);
+    if (!k) return ERROR_FILE_NOT_FOUND;
+    for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+      if (SameName(it->name, name)) {
+        k->values.erase(it);
+        return ERROR_SUCCESS;
+      }
+    }
+    return ERROR_FILE_NOT_FOUND;
+  });
+}
+
+long RegDeleteKeyW(HKEY root, const wchar_t* subKey) {
+  if (!ValidHandle(root)) return ERROR_INVALID_HANDLE;
+  std::wstring path;
+  FullPath(*root, subKey, &path);
+  if (path == root->path) return ERROR_ACCESS_DENIED;
+  return Modify(root->root, [&](Store& store) {
+    auto found = store.keys.end();
+    for (auto it = store.keys.begin(); it != store.keys.end(); ++it) {
+      if (HasPrefixPath(it->path, path)) return ERROR_ACCESS_DENIED;
+      if (SameName(it->path, path)) found = it;
+    }
+    if (found == store.keys.end()) return ERROR_FILE_NOT_FOUND;
+    store.keys.erase(found);
+    return ERROR_SUCCESS;
+  });
+}
+
 long RegCloseKey(HKEY key) {
   if (!ValidHandle(key)) return ERROR_INVALID_HANDLE;
   if (!key->predefined) delete key;

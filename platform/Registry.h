@@ -46,6 +46,12 @@ long RegSetValueExW(HKEY key, const wchar_t* valueName, uint32_t reserved, uint3
 // Reads a value whole, whatever its length. `type` may be null.
 long RegQueryValueExW(HKEY key, const wchar_t* valueName, uint32_t* type, std::wstring* data);
 long RegCloseKey(HKEY key);
+// Removes one value; ERROR_FILE_NOT_FOUND when the key or value is missing.
+long RegDeleteValueW(HKEY key, const wchar_t* valueName);
+// Removes a key with its values. A key that still has subkeys is refused
+// (ERROR_ACCESS_DENIED), as the native call does; a missing one gives
+// ERROR_FILE_NOT_FOUND.
+long RegDeleteKeyW(HKEY root, const wchar_t* subKey);
 
 // The file behind a root (for diagnostics and tests).
 std::string RegistryFilePath(HKEY root);

@@ -93,6 +93,24 @@ TEST_F(RegistryStoreTest, KeysAndNamesFollowTheNativeRules) {
   EXPECT_EQ(rc, ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(RegistryStoreTest, DeletesFollowTheNativeRules) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyW(HKEY_LOCAL_MACHINE, L"Software\\Uninstall\\RoruvAZ", &key), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExW(key, L"DisplayName", 0, REG_SZ, L"x"), ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExW(key, L"DisplayIcon", 0, REG_SZ, L"y"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key, L"displayname"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueW(key, L"DisplayName"), ERROR_FILE_NOT_FOUND);
+  RegCloseKey(key);
+  long rc;
+  EXPECT_EQ(Query(HKEY_LOCAL_MACHINE, L"Software\\Uninstall\\RoruvAZ", L"DisplayIcon", &rc), L"y");
+  // A key with a subkey stays; the leaf goes with its values.
+  EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Uninstall"), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"software\\uninstall\\roruvaz"), ERROR_SUCCESS);
+  Query(HKEY_LOCAL_MACHINE, L"Software\\Uninstall\\RoruvAZ", L"DisplayIcon", &rc);
+  EXPECT_EQ(rc, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, L"Software\\Uninstall\\RoruvAZ"), ERROR_FILE_NOT_FOUND);
+}
+
 TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
   auto writer = [](int id) {
     for (int i = 0; i < 20; ++i) {

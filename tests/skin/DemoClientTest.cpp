@@ -168,11 +168,7 @@ TEST_F(DemoClient, UninstallerRemovesTheInstallationItLivesIn) {
   ASSERT_TRUE(WaitUntil([&] { return fs::exists(folder + "/QtWebEngineProcess.exe.started"); },
                         std::chrono::seconds(10)));
 
-#ifdef DEMOCLIENT_HAVE_REG_DELETE
   EXPECT_EQ(RunToEnd(folder + "/Uninstaller.exe"), 0);
-#else
-  EXPECT_EQ(RunToEnd(folder + "/Uninstaller.exe"), 1);  // the store cannot delete yet
-#endif
   EXPECT_FALSE(fs::exists(folder));
   EXPECT_TRUE(fs::exists(m_env.Home() + "/.local/opt/Tarvolen Cloud"));  // only its own folder
   EXPECT_FALSE(fs::exists(menuEntry));
@@ -185,7 +181,6 @@ TEST_F(DemoClient, UninstallerRemovesTheInstallationItLivesIn) {
             platform::ERROR_SUCCESS);
   EXPECT_EQ(platform::RegQueryValueExW(key, L"keep", nullptr, &value), platform::ERROR_SUCCESS);
   platform::RegCloseKey(key);
-#ifdef DEMOCLIENT_HAVE_REG_DELETE
   if (platform::RegOpenKeyExW(platform::HKEY_CURRENT_USER, kProductKey, 0, platform::KEY_QUERY_VALUE, &key) ==
       platform::ERROR_SUCCESS) {
     for (const wchar_t* name : {L"installDir", L"Start", L"Version"})
@@ -194,7 +189,6 @@ TEST_F(DemoClient, UninstallerRemovesTheInstallationItLivesIn) {
   }
   EXPECT_EQ(platform::RegOpenKeyExW(platform::HKEY_LOCAL_MACHINE, kUninstallKey, 0, platform::KEY_QUERY_VALUE, &key),
             platform::ERROR_FILE_NOT_FOUND);
-#endif
 }
 
 TEST_F(DemoClient, UninstallerLeavesTheUsersOwnFiles) {
@@ -204,11 +198,7 @@ TEST_F(DemoClient, UninstallerLeavesTheUsersOwnFiles) {
   WriteFile(folder + "/notes.txt", "mine");
   WriteFile(folder + "/resources/saves/slot1.dat", "mine");
 
-#ifdef DEMOCLIENT_HAVE_REG_DELETE
   EXPECT_EQ(RunToEnd(folder + "/Uninstaller.exe"), 0);
-#else
-  EXPECT_EQ(RunToEnd(folder + "/Uninstaller.exe"), 1);
-#endif
   std::vector<std::string> left;
   for (const auto& e : fs::recursive_directory_iterator(folder))
     if (e.is_regular_file()) left.push_back(fs::relative(e.path(), folder).string());

@@ -193,7 +193,6 @@ bool RemoveInstalledFiles(const std::string& folder) {
   return ok;
 }
 
-#ifdef DEMOCLIENT_HAVE_REG_DELETE
 bool RemoveRegistration(const std::string& folder) {
   // Settings of another installation stay.
   std::error_code ec;
@@ -218,12 +217,6 @@ bool RemoveRegistration(const std::string& folder) {
                  : "the settings could not all be removed\n");
   return ok;
 }
-#else
-bool RemoveRegistration(const std::string&) {
-  std::fprintf(stderr, "this build cannot remove settings: the settings store has no delete\n");
-  return false;
-}
-#endif
 
 }  // namespace
 
