@@ -605,7 +605,7 @@ int CPaintDC::PushClipRoundRect(const RECT& rect, const RECT& round, int cx, int
   RoundRectPath(cr, round.left, round.top, std::max(0, RectWidth(round)), std::max(0, RectHeight(round)), cx, cy);
   cairo_clip(cr);
   const Impl::Clip& top = m_pImpl->clips.back();
-  m_pImpl->clips.push_back(Impl::Clip{Intersect(top.box, rect), false});
+  m_pImpl->clips.push_back(Impl::Clip{Intersect(Intersect(top.box, rect), round), false});
   return ++m_pImpl->depth;
 }
 
@@ -666,7 +666,10 @@ void CPaintDC::DrawBitmap(const BitmapView& src, const RECT& srcRect, const RECT
     }
     const RECT extent = Intersect(dstRect, RECT{0, 0, target.width, target.height});
     const std::size_t bytes = static_cast<std::size_t>(RectWidth(extent)) * RectHeight(extent) * 4;
-    if (scaled && src.cacheId != 0 && !IsEmptyRect(extent) && bytes <= kMaxPieceBytes) {
+    // The filter's sampling positions depend on the part of the piece the clip
+    // leaves, so a kept piece stands in only where the clip leaves all of it.
+    if (scaled && src.cacheId != 0 && !IsEmptyRect(extent) && bytes <= kMaxPieceBytes &&
+        SameRect(Intersect(extent, clip.box), extent)) {
       // Stretching is the costly part: keep the stretched piece and blend it on.
       PieceKey key;
       key.id = src.cacheId;

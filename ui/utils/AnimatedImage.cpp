@@ -85,10 +85,11 @@ std::unique_ptr<CAnimatedImage> CAnimatedImage::Decode(const void* bytes, std::s
     if (width > 0 && height > 0 && frames > 0) {
       std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
       image->m_frames.resize(frames);
+      image->m_opaque.resize(frames);
       image->m_delays.resize(frames, 0);
       for (int i = 0; i < frames; ++i) {
         image->m_frames[i].resize(count);
-        PremultiplyRgba(rgba + count * 4 * i, count, 0, image->m_frames[i].data());
+        image->m_opaque[i] = !PremultiplyRgba(rgba + count * 4 * i, count, 0, image->m_frames[i].data());
         // The decoder reports milliseconds; the file stores hundredths.
         if (delays != nullptr) image->m_delays[i] = delays[i] / 10;
       }
@@ -101,7 +102,7 @@ std::unique_ptr<CAnimatedImage> CAnimatedImage::Decode(const void* bytes, std::s
     if (width > 0 && height > 0) {
       std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
       image->m_frames.emplace_back(count);
-      PremultiplyRgba(rgba, count, 0, image->m_frames[0].data());
+      image->m_opaque.push_back(!PremultiplyRgba(rgba, count, 0, image->m_frames[0].data()));
     }
     stbi_image_free(rgba);
   }
@@ -124,7 +125,7 @@ const uint32_t* CAnimatedImage::FramePixels(int frame) const {
 void CAnimatedImage::DrawFrame(CPaintDC& dc, int frame, const RECT& rect) const {
   const uint32_t* pixels = FramePixels(frame);
   if (pixels == nullptr) return;
-  BitmapView view{pixels, m_nWidth, m_nHeight, m_nWidth * 4};
+  BitmapView view{pixels, m_nWidth, m_nHeight, m_nWidth * 4, m_opaque[frame]};
   RECT source{0, 0, m_nWidth, m_nHeight};
   dc.DrawBitmap(view, source, rect, 255, true);
 }

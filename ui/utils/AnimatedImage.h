@@ -37,6 +37,7 @@ class CAnimatedImage {
   int m_nWidth = 0;
   int m_nHeight = 0;
   std::vector<std::vector<uint32_t>> m_frames;
+  std::vector<bool> m_opaque;  // per frame: every alpha 0xFF (drawn 1:1 as a copy)
   std::vector<int> m_delays;
 };
 
