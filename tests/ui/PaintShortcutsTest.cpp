@@ -10,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "DrawTestSupport.h"
 #include "ui/core/DrawTextFlags.h"
 #include "ui/core/RenderEngine.h"
 #include "ui/core/SkinFont.h"
+#include "ui/utils/AnimatedImage.h"
 #include "ui/utils/SkinImage.h"
 
 using SkinUI::BitmapView;
@@ -223,6 +225,26 @@ TEST_F(PaintShortcuts, ChangedImageWithNewIdIsStretchedAgain) {
     for (int x = 0; x < kWidth; ++x) differ += after.PixelAt(x, y) != general.PixelAt(x, y) ? 1 : 0;
   }
   EXPECT_EQ(0, differ);
+}
+
+// Animation frames: opaque ones are copied when drawn 1:1, others blended.
+TEST_F(PaintShortcuts, AnimationFramesPaintWhatTheGeneralPathPaints) {
+  std::vector<uint32_t> opaque, translucent;
+  for (int i = 0; i < 40 * 30; ++i) {
+    opaque.push_back(0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8));
+    translucent.push_back((static_cast<uint32_t>(i * 37) & 0xFF) << 24 | 0x3080C0);
+  }
+  for (const auto* pixels : {&opaque, &translucent}) {
+    std::string png = drawtest::MakePng(40, 30, *pixels);
+    std::unique_ptr<SkinUI::CAnimatedImage> image = SkinUI::CAnimatedImage::Decode(png.data(), png.size());
+    ASSERT_NE(nullptr, image);
+    for (const RECT& rect : {RECT{10, 20, 50, 50}, RECT{0, 0, 97, 80}}) {
+      Outcome o = Compare([&](CPaintDC& dc) { image->DrawFrame(dc, 0, rect); });
+      EXPECT_TRUE(o.drew);
+      EXPECT_EQ(0, o.firstDiffer) << (pixels == &opaque ? "opaque " : "translucent ") << rect.right;
+      EXPECT_EQ(0, o.keptDiffer);
+    }
+  }
 }
 
 struct TextCase {
