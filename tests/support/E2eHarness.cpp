@@ -655,6 +655,15 @@ std::string E2eHarness::Screenshot(const std::string& name) {
   return path;
 }
 
+std::string E2eHarness::Capture(const Window& w) {
+  const std::string geometry = std::to_string(w.width) + "x" + std::to_string(w.height) + "+" +
+                               std::to_string(w.x) + "+" + std::to_string(w.y);
+  CommandResult r =
+      RunCommand({"/usr/bin/import", "-window", "root", "-crop", geometry, "-depth", "8", "rgb:-"},
+                 ChildEnv(), 20000);
+  return r.out;
+}
+
 long E2eHarness::Pixel(int x, int y) {
   CommandResult r = RunCommand({"/usr/bin/import", "-window", "root", "-crop",
                                 "1x1+" + std::to_string(x) + "+" + std::to_string(y), "txt:-"},

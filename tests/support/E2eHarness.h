@@ -117,6 +117,8 @@ class E2eHarness {
   std::string Screenshot(const std::string& name);
   // Colour of one screen pixel as 0xRRGGBB (-1 when it cannot be read).
   long Pixel(int x, int y);
+  // The window's area of the screen as raw RGB bytes (empty on failure).
+  std::string Capture(const Window& w);
 
   // --- results ------------------------------------------------------------
   // Where the install page proposes to install: $HOME/.local/opt/devadazuzirev/.
