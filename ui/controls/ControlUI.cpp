@@ -2,6 +2,8 @@
 // invalidation, default event handling and the painting order.
 #include "ui/controls/ControlUI.h"
 
+#include <climits>
+
 #include <algorithm>
 #include <cwchar>
 
@@ -76,6 +78,12 @@ void CControlUI::SetText(const std::wstring& text) {
 const RECT& CControlUI::Rect() const { return m_rcItem; }
 
 namespace {
+
+// b - a, or -1 when that does not fit an int (a "pos" of wild numbers).
+int Span(long long a, long long b) {
+  const long long d = b - a;
+  return d > INT_MAX || d < INT_MIN ? -1 : static_cast<int>(d);
+}
 
 // Clips `rc` by `control`'s ancestors; false when nothing is left.
 bool ClipByAncestors(const CControlUI* control, RECT& rc) {
@@ -321,8 +329,8 @@ void CControlUI::ApplyAttribute(const std::wstring& name, const std::wstring& va
     if (!ParseRect(v, rc)) return;
     SIZE xy{rc.left >= 0 ? rc.left : rc.right, rc.top >= 0 ? rc.top : rc.bottom};
     SetFixedXY(xy);
-    SetFixedWidth(rc.right - rc.left);   // negative results are ignored
-    SetFixedHeight(rc.bottom - rc.top);
+    SetFixedWidth(Span(rc.left, rc.right));   // negative results are ignored
+    SetFixedHeight(Span(rc.top, rc.bottom));
   } else if (name == L"relativepos") {
     RECT rc;
     if (ParseRect(v, rc)) SetRelativePos(SIZE{rc.left, rc.top}, SIZE{rc.right, rc.bottom});

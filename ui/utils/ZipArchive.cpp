@@ -139,9 +139,15 @@ ZipResult CZipArchive::Extract(int index, std::string* out) const {
   if (dataStart + entry.compressedSize > m_data.size()) return ZipResult::Corrupt;
   const unsigned char* data = m_data.data() + dataStart;
 
+  // Sizes checked before the buffer is made: a damaged directory must not ask for
+  // gigabytes. Deflate expands at most about 1032 to 1.
+  if (entry.method == kMethodStored && entry.compressedSize != entry.uncompressedSize) return ZipResult::Corrupt;
+  if (entry.method == kMethodDeflate &&
+      static_cast<uint64_t>(entry.uncompressedSize) > static_cast<uint64_t>(entry.compressedSize) * 1032 + 64) {
+    return ZipResult::Corrupt;
+  }
   out->assign(entry.uncompressedSize, '\0');
   if (entry.method == kMethodStored) {
-    if (entry.compressedSize != entry.uncompressedSize) return ZipResult::Corrupt;
     if (entry.uncompressedSize > 0) std::memcpy(&(*out)[0], data, entry.uncompressedSize);
   } else {
     z_stream stream{};
