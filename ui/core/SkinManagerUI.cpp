@@ -286,12 +286,18 @@ void CSkinManagerUI::OnMouseHover(POINT pt) {
   m_bToolTipShown = true;
 }
 
-void CSkinManagerUI::OnLButtonDown(POINT pt, uint16_t keyState) {
+CControlUI* CSkinManagerUI::BeginPress(POINT pt) {
   if (m_pHost != nullptr) m_pHost->SetNativeFocus();
   m_ptLastMouse = pt;
   CControlUI* control = FindControl(pt);
-  if (control == nullptr || control->Manager() != this) return;
+  if (control == nullptr || control->Manager() != this) return nullptr;
   m_pEventClick = control;
+  return control;
+}
+
+void CSkinManagerUI::OnLButtonDown(POINT pt, uint16_t keyState) {
+  CControlUI* control = BeginPress(pt);
+  if (control == nullptr) return;
   FocusControl(control);
   SetCapture();
   // Focus handlers may have destroyed the control.
@@ -299,11 +305,8 @@ void CSkinManagerUI::OnLButtonDown(POINT pt, uint16_t keyState) {
 }
 
 void CSkinManagerUI::OnLButtonDblClk(POINT pt, uint16_t keyState) {
-  if (m_pHost != nullptr) m_pHost->SetNativeFocus();
-  m_ptLastMouse = pt;
-  CControlUI* control = FindControl(pt);
-  if (control == nullptr || control->Manager() != this) return;
-  m_pEventClick = control;
+  CControlUI* control = BeginPress(pt);
+  if (control == nullptr) return;
   SetCapture();
   SendEvent(control, UIEVENT_DBLCLICK, pt, keyState);
 }
@@ -318,11 +321,8 @@ void CSkinManagerUI::OnLButtonUp(POINT pt, uint16_t keyState) {
 }
 
 void CSkinManagerUI::OnRButtonDown(POINT pt, uint16_t keyState) {
-  if (m_pHost != nullptr) m_pHost->SetNativeFocus();
-  m_ptLastMouse = pt;
-  CControlUI* control = FindControl(pt);
-  if (control == nullptr || control->Manager() != this) return;
-  m_pEventClick = control;
+  CControlUI* control = BeginPress(pt);
+  if (control == nullptr) return;
   FocusControl(control);
   SetCapture();
   if (m_pEventClick != nullptr) SendEvent(m_pEventClick, UIEVENT_RBUTTONDOWN, pt, keyState);

@@ -218,6 +218,9 @@ class CSkinManagerUI : public IPaintResourcesUI {
   void UsedVirtualWnd(bool b) { m_bUsedVirtualWnd = b; }
 
  private:
+  // Common start of a press at pt: native focus, hit test, the clicked control
+  // recorded; null when nothing of this window is there.
+  CControlUI* BeginPress(POINT pt);
   struct TimerEntry {
     CControlUI* control;  // not owned
     unsigned localId;
