@@ -45,18 +45,18 @@ void AppendString(std::wstring* out, const std::wstring& s, bool leftAlign, int 
   if (leftAlign) out->append(pad, L' ');
 }
 
-// One numeric conversion through swprintf with the spec rebuilt in glibc terms.
+// One numeric conversion through swprintf with the conversion rebuilt in glibc terms.
 template <typename T>
 void AppendNumber(std::wstring* out, const std::wstring& flags, int width, int precision,
                   const wchar_t* length, wchar_t conv, T value) {
-  std::wstring spec = L"%" + flags;
-  if (width >= 0) spec += std::to_wstring(width);
-  if (precision >= 0) spec += L"." + std::to_wstring(precision);
-  spec += length;
-  spec += conv;
+  std::wstring piece = L"%" + flags;
+  if (width >= 0) piece += std::to_wstring(width);
+  if (precision >= 0) piece += L"." + std::to_wstring(precision);
+  piece += length;
+  piece += conv;
   std::vector<wchar_t> buf(static_cast<size_t>(width > 0 ? width : 0) +
                            static_cast<size_t>(precision > 0 ? precision : 0) + 512);
-  int n = std::swprintf(buf.data(), buf.size(), spec.c_str(), value);
+  int n = std::swprintf(buf.data(), buf.size(), piece.c_str(), value);
   if (n > 0) out->append(buf.data(), static_cast<size_t>(n));
 }
 

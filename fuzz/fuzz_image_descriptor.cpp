@@ -19,10 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     text.resize(cut);
   }
   const RECT item{3, 4, 60, 40};
-  SkinUI::ImageDrawSpec spec(text, item);
+  SkinUI::ImageDrawSpec drawSpec(text, item);
   int pending = 0;
-  spec.Parse(text, item, [&](const SkinUI::ImageDrawSpec&) { ++pending; });
-  spec.Parse(modifier, item, [&](const SkinUI::ImageDrawSpec&) { ++pending; });
+  drawSpec.Parse(text, item, [&](const SkinUI::ImageDrawSpec&) { ++pending; });
+  drawSpec.Parse(modifier, item, [&](const SkinUI::ImageDrawSpec&) { ++pending; });
   volatile RECT r = SkinUI::ParseRectValue(text);
   (void)r;
 

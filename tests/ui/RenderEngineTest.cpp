@@ -54,14 +54,14 @@ TEST(ImageDrawSpec, DescriptorsAndModifiers) {
   for (const Case& c : cases) {
     std::vector<std::wstring> drawn;
     auto record = [&](const ImageDrawSpec& s) { drawn.push_back(s.m_strImage); };
-    ImageDrawSpec spec(c.descriptor, c.item);
-    spec.Parse(c.descriptor, c.item, record);
-    spec.Parse(c.modifier, c.item, record);
+    ImageDrawSpec drawSpec(c.descriptor, c.item);
+    drawSpec.Parse(c.descriptor, c.item, record);
+    drawSpec.Parse(c.modifier, c.item, record);
     std::string what = platform::WideToUtf8(c.descriptor);
-    EXPECT_EQ(c.image, spec.m_strImage) << what;
-    EXPECT_TRUE(c.dest == spec.m_rcDest) << what << ": " << Str(spec.m_rcDest);
+    EXPECT_EQ(c.image, drawSpec.m_strImage) << what;
+    EXPECT_TRUE(c.dest == drawSpec.m_rcDest) << what << ": " << Str(drawSpec.m_rcDest);
     EXPECT_EQ(c.pendingDraws, drawn) << what;
-    EXPECT_EQ(c.count, spec.m_nImageCount) << what;
+    EXPECT_EQ(c.count, drawSpec.m_nImageCount) << what;
   }
 }
 
@@ -69,16 +69,16 @@ TEST(ImageDrawSpec, OtherKeys) {
   RECT item{0, 0, 50, 50};
   std::wstring d = L"file='a.png' source='1,2,3,4' corner='5,6,7,8' mask='#FFFF00FF' fade='128' hole='true' "
                    L"xtiled='true' ytiled='false' restype='PNG'";
-  ImageDrawSpec spec(d, item);
-  spec.Parse(d, item, nullptr);
-  EXPECT_TRUE((RECT{1, 2, 3, 4}) == spec.m_rcSource);
-  EXPECT_TRUE((RECT{5, 6, 7, 8}) == spec.m_rcCorner);
-  EXPECT_EQ(0xFFFF00FFu, spec.m_dwMask);
-  EXPECT_EQ(128, spec.m_uFade);
-  EXPECT_TRUE(spec.m_bHole);
-  EXPECT_TRUE(spec.m_bTiledX);
-  EXPECT_FALSE(spec.m_bTiledY);
-  EXPECT_EQ(L"PNG", spec.m_strResType);
+  ImageDrawSpec drawSpec(d, item);
+  drawSpec.Parse(d, item, nullptr);
+  EXPECT_TRUE((RECT{1, 2, 3, 4}) == drawSpec.m_rcSource);
+  EXPECT_TRUE((RECT{5, 6, 7, 8}) == drawSpec.m_rcCorner);
+  EXPECT_EQ(0xFFFF00FFu, drawSpec.m_dwMask);
+  EXPECT_EQ(128, drawSpec.m_uFade);
+  EXPECT_TRUE(drawSpec.m_bHole);
+  EXPECT_TRUE(drawSpec.m_bTiledX);
+  EXPECT_FALSE(drawSpec.m_bTiledY);
+  EXPECT_EQ(L"PNG", drawSpec.m_strResType);
 
   ImageDrawSpec other(L"", item);
   other.Parse(L"mask='0x00FF0000' fade='999' hole='1'", item, nullptr);

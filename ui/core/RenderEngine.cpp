@@ -119,21 +119,21 @@ void ImageDrawSpec::Parse(const std::wstring& text, const RECT& item,
 bool CRenderEngine::DrawImage(CPaintDC* dc, IPaintResourcesUI* resources, const RECT& itemRect,
                               const RECT& paintRect, const std::wstring& descriptor, const std::wstring& modifier) {
   if (dc == nullptr || resources == nullptr) return false;
-  ImageDrawSpec spec(descriptor, itemRect);
+  ImageDrawSpec drawSpec(descriptor, itemRect);
   auto draw = [&](const ImageDrawSpec& pending) { DrawSpec(dc, resources, itemRect, paintRect, pending); };
-  spec.Parse(descriptor, itemRect, draw);
-  spec.Parse(modifier, itemRect, draw);
-  draw(spec);
+  drawSpec.Parse(descriptor, itemRect, draw);
+  drawSpec.Parse(modifier, itemRect, draw);
+  draw(drawSpec);
   return true;
 }
 
 void CRenderEngine::DrawSpec(CPaintDC* dc, IPaintResourcesUI* resources, const RECT& itemRect,
-                             const RECT& paintRect, const ImageDrawSpec& spec) {
-  if (dc == nullptr || resources == nullptr || spec.m_strImage.empty()) return;
-  const SkinImage* image = resources->ImageFor(spec.m_strImage, spec.m_strResType, spec.m_dwMask);
+                             const RECT& paintRect, const ImageDrawSpec& drawSpec) {
+  if (dc == nullptr || resources == nullptr || drawSpec.m_strImage.empty()) return;
+  const SkinImage* image = resources->ImageFor(drawSpec.m_strImage, drawSpec.m_strResType, drawSpec.m_dwMask);
   if (image == nullptr) return;
-  DrawSkinImage(*dc, *image, itemRect, paintRect, spec.m_rcDest, spec.m_rcSource, spec.m_rcCorner, spec.m_uFade,
-                spec.m_bHole, spec.m_bTiledX, spec.m_bTiledY);
+  DrawSkinImage(*dc, *image, itemRect, paintRect, drawSpec.m_rcDest, drawSpec.m_rcSource, drawSpec.m_rcCorner, drawSpec.m_uFade,
+                drawSpec.m_bHole, drawSpec.m_bTiledX, drawSpec.m_bTiledY);
 }
 
 void CRenderEngine::DrawSkinImage(CPaintDC& dc, const SkinImage& image, const RECT& itemRect,

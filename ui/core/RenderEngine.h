@@ -47,7 +47,7 @@ class CRenderEngine {
                         const std::wstring& modifier = std::wstring());
   // One image of a descriptor (its state as parsed), through the window's cache.
   static void DrawSpec(CPaintDC* dc, IPaintResourcesUI* resources, const RECT& itemRect,
-                       const RECT& paintRect, const ImageDrawSpec& spec);
+                       const RECT& paintRect, const ImageDrawSpec& drawSpec);
   // A decoded image drawn by the nine-grid rules.
   static void DrawSkinImage(CPaintDC& dc, const SkinImage& image, const RECT& itemRect,
                             const RECT& paintRect, const RECT& dest, const RECT& source,
