@@ -64,3 +64,25 @@ function(installer_test folder)
                    ${CMAKE_SOURCE_DIR}/cmake/ThreadedLabels.cmake)
   endif()
 endfunction()
+
+# installer_tests_need(<target>...): every test executable depends on these
+# targets (programs the tests start). Test targets exist only once tests/ has
+# been read, so the dependencies are added by one call deferred to the end.
+function(installer_tests_need)
+  set_property(GLOBAL APPEND PROPERTY INSTALLER_TEST_NEEDS ${ARGN})
+endfunction()
+
+function(installer_add_test_needs)
+  if(NOT TARGET test_support)
+    return()
+  endif()
+  get_property(needs GLOBAL PROPERTY INSTALLER_TEST_NEEDS)
+  get_property(targets DIRECTORY ${CMAKE_SOURCE_DIR}/tests PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(t ${targets})
+    get_target_property(kind ${t} TYPE)
+    if(t MATCHES "^test_" AND kind STREQUAL "EXECUTABLE" AND needs)
+      add_dependencies(${t} ${needs})
+    endif()
+  endforeach()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL installer_add_test_needs)
