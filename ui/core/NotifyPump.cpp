@@ -56,9 +56,9 @@ bool CNotifyPump::LoopDispatch(UINotification& msg) {
     if (!found) found = anySender;
     if (!found) continue;
     if (found->signature == kNotifyWL && found->fnWL) {
-      (this->*(found->fnWL))(msg.wParam, msg.lParam);
+      found->fnWL(*this, msg.wParam, msg.lParam);
     } else if (found->fn) {
-      (this->*(found->fn))(msg);
+      found->fn(*this, msg);
     }
     return true;
   }

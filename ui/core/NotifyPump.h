@@ -12,8 +12,12 @@ namespace SkinUI {
 
 class CNotifyPump;
 
-using UINotifyFn = void (CNotifyPump::*)(UINotification&);
-using UINotifyWLFn = bool (CNotifyPump::*)(uintptr_t, intptr_t);
+// Entries hold small thunks that cast the pump to the class whose table holds
+// them and call its member, rather than member pointers cast to the base: a
+// derived member pointer called through a secondary base is what
+// UndefinedBehaviorSanitizer's vptr check reports.
+using UINotifyFn = void (*)(CNotifyPump&, UINotification&);
+using UINotifyWLFn = bool (*)(CNotifyPump&, uintptr_t, intptr_t);
 
 enum UINotifySignature : int { kNotifyEnd = 0, kNotifyWL = 1, kNotifyMsg = 2 };
 
@@ -77,10 +81,17 @@ class CNotifyPump {
 #define SKINUI_BEGIN_NOTIFY_MAP(Class, Base)                                                          \
   const ::SkinUI::UINotifyMap Class::kNotifyMap = {&Base::kNotifyMap, Class::kNotifyEntries}; \
   const ::SkinUI::UINotifyEntry Class::kNotifyEntries[] = {
-#define SKINUI_ON_NOTIFY(type, name, fn) \
-  {type, name, ::SkinUI::kNotifyMsg, static_cast<::SkinUI::UINotifyFn>(&SkinUIThisClass::fn), nullptr},
-#define SKINUI_ON_NOTIFY_WL(type, name, fn) \
-  {type, name, ::SkinUI::kNotifyWL, nullptr, static_cast<::SkinUI::UINotifyWLFn>(&SkinUIThisClass::fn)},
+#define SKINUI_ON_NOTIFY(type, name, fn)                                                  \
+  {type, name, ::SkinUI::kNotifyMsg,                                                      \
+   [](::SkinUI::CNotifyPump& pump, ::SkinUI::UINotification& msg) {                       \
+     static_cast<SkinUIThisClass&>(pump).fn(msg);                                         \
+   },                                                                                     \
+   nullptr},
+#define SKINUI_ON_NOTIFY_WL(type, name, fn)                                               \
+  {type, name, ::SkinUI::kNotifyWL, nullptr,                                              \
+   [](::SkinUI::CNotifyPump& pump, uintptr_t wParam, intptr_t lParam) -> bool {           \
+     return static_cast<SkinUIThisClass&>(pump).fn(wParam, lParam);                       \
+   }},
 #define SKINUI_ON_CLICK(name, fn) SKINUI_ON_NOTIFY(L"click", name, fn)
 #define SKINUI_END_NOTIFY_MAP() \
   { nullptr, nullptr, ::SkinUI::kNotifyEnd, nullptr, nullptr }  \
