@@ -8,6 +8,7 @@ set(threaded_cases
   "test_ui:^WindowImplBaseTest\\.(CrossThread|CallsAfterClose|TwoUiThreads|WorkerSend)"
   "test_pages:^(ProcessWndTest|CheckWndTest)\\."          # worker calls into the UI thread
   "test_app:^LogTest\\."                                 # lines written from several threads
+  "test_comm:^HttpLibDownLoadTest\\.(PackageArrives|PlainHttp)"  # receiving thread and file writer
 )
 foreach(entry IN LISTS threaded_cases)
   string(FIND "${entry}" ":" colon)

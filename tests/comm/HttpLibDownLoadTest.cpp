@@ -4,7 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "comm/LoopbackService.h"
 #include "platform/MessageBox.h"
@@ -101,27 +108,117 @@ std::string Pattern(size_t size) {
 
 TEST_F(HttpLibDownLoadTest, PackageArrivesWholeAndTheSinkSeesEveryBlock) {
   const std::string package = Pattern(3 * 1024 * 1024 + 123);
-  m_service->OnHttps([&](const httplib::Request& req, httplib::Response& res) {
+  const auto serve = [&](const httplib::Request& req, httplib::Response& res) {
     if (req.path == "/pkg/client.7z") res.set_content(package, "application/octet-stream");
-  });
-  testsupport::WriteFile(m_file, std::string(5 * 1024 * 1024, 'x'));  // an old, longer file is truncated
-  EXPECT_EQ(Download(Url("https", 0, "/pkg/client.7z")), 0);
-  EXPECT_TRUE(FileText() == package);
+  };
+  m_service->OnHttps(serve);
+  m_service->OnHttp(serve);
+  // Over TLS the library receives; plain HTTP has its own receiving.
+  for (const bool tls : {true, false}) {
+    SCOPED_TRACE(tls ? "https" : "http");
+    m_progress.clear();
+    m_service->ClearRequests();
+    PointDeployment(tls ? m_service->HttpsPort() : servicetest::ClosedPort(), m_service->HttpPort());
+    testsupport::WriteFile(m_file, std::string(5 * 1024 * 1024, 'x'));  // an old, longer file is truncated
+    EXPECT_EQ(Download(Url("https", 0, "/pkg/client.7z")), 0);
+    EXPECT_TRUE(FileText() == package);
 
-  const std::vector<Recorded> reqs = m_service->Requests();
-  ASSERT_EQ(reqs.size(), 1u);
-  EXPECT_EQ(reqs[0].method, "GET");
-  EXPECT_EQ(reqs[0].Header("User-Agent"), "cpp-httplib/0.2");
+    const std::vector<Recorded> reqs = m_service->Requests();
+    ASSERT_EQ(reqs.size(), 1u);
+    EXPECT_EQ(reqs[0].method, "GET");
+    EXPECT_EQ(reqs[0].Header("User-Agent"), "cpp-httplib/0.2");
 
-  ASSERT_GT(m_progress.size(), 10u);
-  uint64_t last = 0;
-  for (const auto& [total, received] : m_progress) {
-    EXPECT_EQ(total, package.size());  // total first, running count second
-    EXPECT_GT(received, last);
-    last = received;
+    ASSERT_GT(m_progress.size(), tls ? 10u : 2u);
+    uint64_t last = 0;
+    for (const auto& [total, received] : m_progress) {
+      EXPECT_EQ(total, package.size());  // total first, running count second
+      EXPECT_GT(received, last);
+      last = received;
+    }
+    EXPECT_EQ(last, package.size());
+    EXPECT_TRUE(m_boxes.empty());
   }
-  EXPECT_EQ(last, package.size());
-  EXPECT_TRUE(m_boxes.empty());
+}
+
+// One connection, answered with `answer` whatever the request; the socket is
+// closed after it unless `hold` (then it stays silent until the end).
+class RawServer {
+ public:
+  RawServer(std::string answer, bool hold) : m_answer(std::move(answer)), m_hold(hold) {
+    m_listen = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof(addr);
+    if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 && listen(m_listen, 4) == 0 &&
+        getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
+      m_port = ntohs(addr.sin_port);
+    }
+    if (pipe(m_release) != 0) m_release[0] = m_release[1] = -1;
+    m_thread = std::thread([this] { Serve(); });
+  }
+  ~RawServer() {
+    shutdown(m_listen, SHUT_RDWR);  // ends an accept that never got a client
+    close(m_release[1]);            // ends a hold
+    m_thread.join();
+    close(m_release[0]);
+    close(m_listen);
+  }
+  int Port() const { return m_port; }
+  std::string Request() const { return m_request; }  // after the download returned
+
+ private:
+  void Serve() {
+    const int fd = accept(m_listen, nullptr, nullptr);
+    if (fd < 0) return;
+    char buffer[4096];
+    while (m_request.find("\r\n\r\n") == std::string::npos) {
+      const ssize_t n = recv(fd, buffer, sizeof(buffer), 0);
+      if (n <= 0) break;
+      m_request.append(buffer, static_cast<size_t>(n));
+    }
+    send(fd, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
+    if (m_hold) {
+      [[maybe_unused]] const ssize_t n = read(m_release[0], buffer, 1);
+    }
+    close(fd);
+  }
+
+  std::string m_answer;
+  bool m_hold;
+  int m_listen = -1;
+  int m_port = 0;
+  int m_release[2] = {-1, -1};
+  std::string m_request;
+  std::thread m_thread;
+};
+
+TEST_F(HttpLibDownLoadTest, PlainHttpKeepsWhatArrivedWhenTheBodyIsCutOrStalls) {
+  const struct {
+    const char* what;
+    std::string answer;
+    bool hold;
+    std::string file;
+  } cases[] = {
+      {"chunked", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\n7z!\r\n2\r\nok\r\n0\r\n\r\n", false,
+       "7z!ok"},
+      {"closed mid-body", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789", false, "0123456789"},
+      {"stalled mid-body", "HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nabc", true, "abc"},
+      {"garbage", "<html>no</html>", false, ""},
+  };
+  for (const auto& c : cases) {
+    RawServer server(c.answer, c.hold);
+    testsupport::WriteFile(m_file, "stale");
+    const auto start = std::chrono::steady_clock::now();
+    const std::string host = "127.0.0.1:" + std::to_string(server.Port());
+    EXPECT_EQ(httplib_down_http(host.c_str(), "/p 1.7z", platform::Utf8ToWide(m_file).c_str(), nullptr,
+                                UrlScheme::Http),
+              0)
+        << c.what;
+    EXPECT_EQ(FileText(), c.file) << c.what;  // the package check rejects what is short
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30)) << c.what;
+    EXPECT_EQ(server.Request().rfind("GET /p%201.7z HTTP/1.1\r\n", 0), 0u) << server.Request();
+  }
 }
 
 TEST_F(HttpLibDownLoadTest, HttpUrlIsStillFetchedOverHttpsFirst) {

@@ -105,6 +105,10 @@ class LoopbackService {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_requests;
   }
+  void ClearRequests() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_requests.clear();
+  }
   int CountScheme(bool https) const {
     int n = 0;
     for (const Recorded& r : Requests()) n += r.https == https ? 1 : 0;
