@@ -2,6 +2,7 @@
 // installer's console lines, progress messages and result codes, and refuses
 // entries that would escape the output folder.
 #include "install/ArchiveExtract.h"
+#include "install/SevenZipHeader.h"
 
 #include <archive.h>
 #include <archive_entry.h>
@@ -32,6 +33,7 @@ constexpr int kCrcError = 3;
 constexpr int kUnsupported = 4;
 constexpr int kWriteError = 11;
 constexpr int kNotArchive = 17;
+constexpr int kHeaderRefused = -100;  // own code: reported by its own line
 
 constexpr size_t kReadBlock = 1u << 20;
 constexpr size_t kWriteBuffer = 4u << 20;
@@ -385,7 +387,19 @@ int Extractor::Run(const char* archivePath) {
 
   m_realRoot = RealPath(m_outDir.empty() ? "." : m_outDir);
   int64_t count = 0;
-  int status = m_realRoot.empty() ? kWriteError : CountEntries(archivePath, &count);
+  int status = kOk;
+  switch (CheckSevenZipHeader(archivePath)) {
+    case SevenZipHeaderCheck::kPlausible: break;
+    case SevenZipHeaderCheck::kBeyondFile:
+      PrintError("archive header lies beyond the end of the file");
+      status = kHeaderRefused;
+      break;
+    case SevenZipHeaderCheck::kTooLarge:
+      PrintError("archive header names an implausible size");
+      status = kHeaderRefused;
+      break;
+  }
+  if (status == kOk) status = m_realRoot.empty() ? kWriteError : CountEntries(archivePath, &count);
   if (status == kOk) {
     ArchivePtr a;
     status = OpenReader(archivePath, &a);
@@ -411,6 +425,7 @@ int Extractor::Run(const char* archivePath) {
     case kUnsupported: PrintError("decoder doesn't support this archive"); break;
     case kNoMemory: PrintError("can not allocate memory"); break;
     case kCrcError: PrintError("CRC error"); break;
+    case kHeaderRefused: break;
     default: Print("\nERROR #" + std::to_string(status) + "\n"); break;
   }
   std::fflush(stdout);
