@@ -38,6 +38,9 @@ constexpr int kHeaderRefused = -100;  // own code: reported by its own line
 constexpr size_t kReadBlock = 1u << 20;
 constexpr size_t kWriteBuffer = 4u << 20;
 constexpr size_t kDirectWrite = 256u << 10;
+// Each pwrite takes at most this much: on this machine kind larger writes
+// into the page cache cost more per byte (4 MiB pieces took 2.5x as long).
+constexpr size_t kWritePiece = 64u << 10;
 
 void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
@@ -245,7 +248,7 @@ int Extractor::WriteFile(archive* a, archive_entry* e, const std::string& path) 
   auto writeAt = [fd](const char* data, size_t n, int64_t at) -> bool {
     size_t done = 0;
     while (done < n) {
-      ssize_t w = ::pwrite(fd, data + done, n - done, at + static_cast<int64_t>(done));
+      ssize_t w = ::pwrite(fd, data + done, std::min(n - done, kWritePiece), at + static_cast<int64_t>(done));
       if (w < 0 && errno == EINTR) continue;
       if (w <= 0) return false;
       done += static_cast<size_t>(w);
