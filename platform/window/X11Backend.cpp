@@ -145,7 +145,13 @@ class X11Backend final : public Backend {
       if (!std::setlocale(LC_CTYPE, "") || !XSupportsLocale()) std::setlocale(LC_CTYPE, "C.UTF-8");
       XSetLocaleModifiers("");
     });
+    // An X server refuses connections while it resets (after its last client
+    // left), so a refusal is tried again for up to a second.
     Display* dpy = XOpenDisplay(nullptr);
+    for (int attempt = 0; !dpy && attempt < 20; ++attempt) {
+      usleep(50 * 1000);
+      dpy = XOpenDisplay(nullptr);
+    }
     if (!dpy) return false;
     auto* t = new XThread;
     t->dpy = dpy;

@@ -56,7 +56,7 @@ class Xvfb {
       const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
       if (access(sock.c_str(), F_OK) == 0 || access(lock.c_str(), F_OK) == 0) continue;
       const std::string disp = ":" + std::to_string(n);
-      std::vector<std::string> args = {"Xvfb", disp, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-br"};
+      std::vector<std::string> args = {"Xvfb", disp, "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-br", "-noreset"};
       std::vector<char*> argv;
       for (auto& a : args) argv.push_back(a.data());
       argv.push_back(nullptr);
