@@ -3,6 +3,7 @@
 // the layer's public interface.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -33,7 +34,8 @@ struct WindowRec {
   std::vector<HWND> children;  // bottom to top
   intptr_t userData = 0;
   std::vector<std::pair<std::wstring, void*>> props;
-  bool destroying = false;
+  // Set on the owning thread when DestroyWindow starts; read by senders.
+  std::atomic<bool> destroying{false};
 
   // Guarded by the registry lock (read from other threads).
   DWORD style = 0;

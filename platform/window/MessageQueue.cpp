@@ -551,6 +551,7 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (!rec) return 0;
   auto target = rec->queue;
   if (target->tid == std::this_thread::get_id()) return CallProc(rec, msg, wParam, lParam);
+  if (rec->destroying) return 0;  // as if already gone
   auto self = SelfShared();
   auto item = std::make_shared<SentItem>();
   item->hwnd = hwnd;
@@ -564,7 +565,6 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     target->sent.push_back(item);
   }
   target->Wake();
-  rec.reset();
   std::unique_lock<std::mutex> lock(self->mu);
   while (!item->done) {
     if (!self->sent.empty()) {
@@ -576,7 +576,10 @@ LRESULT SendMessageW(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       continue;
     }
     self->cv.wait_for(lock, std::chrono::milliseconds(50));
+    // A window whose destruction began after the send was queued is not
+    // served any more (its destruction may be waiting for this thread).
     if (!item->done) {
+      if (rec->destroying) return 0;
       lock.unlock();
       const bool alive = IsWindow(hwnd);
       lock.lock();

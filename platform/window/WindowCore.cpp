@@ -285,6 +285,10 @@ bool DestroyWindow(HWND hwnd) {
   if (rec->destroying) return true;
   rec->destroying = true;
   ThreadQueue& q = Self();
+  // Senders from other threads are answered now: the window's handlers may
+  // wait for those threads (a page joining its worker), and this thread will
+  // not serve the window again.
+  CompleteSendsFor(q, hwnd);
   // Owned windows go first, then this window, then its children.
   std::vector<HWND> owned;
   {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <future>
 #include <thread>
@@ -121,6 +122,38 @@ TEST_F(NativeWindowTest, SendWaitingForAWindowThatIsDestroyedReturns) {
   platform::DestroyWindow(hwnd);
   ASSERT_EQ(sent.wait_for(5s), std::future_status::ready) << "send hung on a destroyed window";
   EXPECT_EQ(sent.get(), 0);
+
+  // A page whose destruction joins the thread that is sending to it (the
+  // progress page and its worker): the send must be answered when the
+  // destruction starts, not when it ends.
+  Probe joining;
+  HWND page = MakeWindow(&joining);
+  ASSERT_NE(page, nullptr);
+  std::atomic<bool> sending{false};
+  std::thread worker([&] {
+    sending = true;
+    platform::SendMessageW(page, WM_USER + 2, 0, 0);
+  });
+  while (!sending) std::this_thread::sleep_for(1ms);
+  std::this_thread::sleep_for(100ms);  // the send is queued and waiting
+  std::atomic<bool> joined{false};
+  joining.handler = [&](HWND, UINT msg, WPARAM, LPARAM, bool&) -> LRESULT {
+    if (msg == WM_DESTROY) {
+      worker.join();
+      joined = true;
+    }
+    return 0;
+  };
+  std::thread watchdog([&joined] {
+    for (int i = 0; i < 500 && !joined; ++i) std::this_thread::sleep_for(10ms);
+    if (!joined) {
+      std::fprintf(stderr, "a destruction joining its sender hung (deadlock)\n");
+      std::_Exit(1);
+    }
+  });
+  platform::DestroyWindow(page);
+  watchdog.join();
+  EXPECT_TRUE(joined);
 }
 
 TEST_F(NativeWindowTest, TwoThreadsSendingToEachOtherDoNotDeadlock) {
