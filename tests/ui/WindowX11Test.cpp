@@ -76,13 +76,17 @@ TEST(WindowX11Test, BorderlessPageMovesByItsCaptionAndTakesClicksAndText) {
   // Drag by the caption: 80 right, 50 down.
   x.Cmd("xdotool mousemove 300 170 mousedown 1 sleep 0.1 mousemove 340 190 sleep 0.1 mousemove 380 220 sleep 0.1 "
         "mouseup 1");
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  ASSERT_TRUE(x.Screenshot("x11-page-moved.png"));
+  // The move is drawn when the page gets to it: look again for up to 3 s.
+  for (int i = 0; i < 30; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_TRUE(x.Screenshot("x11-page-moved.png"));
+    if (xtest::Xvfb::PixelOf("x11-page-moved.png", 380, 310) == "255,255,255") break;
+  }
   EXPECT_EQ(xtest::Xvfb::PixelOf("x11-page-moved.png", 260, 170), "0,0,0");
   EXPECT_EQ(xtest::Xvfb::PixelOf("x11-page-moved.png", 380, 310), "255,255,255") << "the edit, moved";
   // Into the edit, type, then press the button.
   x.Cmd("xdotool mousemove 430 315 click 1");
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));  // the editor opens
   x.Cmd("xdotool type --delay 30 hello");
   x.Cmd("xdotool type --delay 60 安装");
   std::this_thread::sleep_for(std::chrono::milliseconds(400));
