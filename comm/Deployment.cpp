@@ -16,18 +16,8 @@ const char kDefaultApiHost[] = "api.tarvolen-cloud.example";
 const char kDefaultReportHost[] = "report.tarvolen-cloud.example";
 const char kDefaultDownloadHost[] = "static.tarvolen-cloud.example";
 
-std::string Trim(const std::string& s) {
-  const char* ws = " \t\r\n\v\f";
-  const size_t b = s.find_first_not_of(ws);
-  if (b == std::string::npos) return std::string();
-  const size_t e = s.find_last_not_of(ws);
-  return s.substr(b, e - b + 1);
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
+using platform::AsciiLower;
+using platform::TrimAscii;
 
 bool ParsePort(const std::string& text, int* out) {
   if (text.empty() || text.size() > 5) return false;
@@ -69,19 +59,19 @@ DeploymentValues ParseDeploymentIni(const std::string& bytes) {
   while (pos <= text.size()) {
     size_t end = text.find('\n', pos);
     if (end == std::string::npos) end = text.size();
-    const std::string line = Trim(text.substr(pos, end - pos));
+    const std::string line = TrimAscii(text.substr(pos, end - pos));
     pos = end + 1;
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line[0] == '[') {
       const size_t close = line.find(']');
-      inSection = close != std::string::npos && Lower(Trim(line.substr(1, close - 1))) == "deployment";
+      inSection = close != std::string::npos && AsciiLower(TrimAscii(line.substr(1, close - 1))) == "deployment";
       continue;
     }
     if (!inSection) continue;
     const size_t eq = line.find('=');
     if (eq == std::string::npos) continue;
-    const std::string key = Lower(Trim(line.substr(0, eq)));
-    const std::string value = Trim(line.substr(eq + 1));
+    const std::string key = AsciiLower(TrimAscii(line.substr(0, eq)));
+    const std::string value = TrimAscii(line.substr(eq + 1));
     if (key == "apihost") {
       if (!value.empty()) v.apiHost = value;
     } else if (key == "reporthost") {

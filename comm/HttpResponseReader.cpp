@@ -7,6 +7,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/Text.h"
+
 namespace {
 
 constexpr size_t kReadSize = 256 * 1024;
@@ -14,18 +16,10 @@ constexpr size_t kMaxHead = 64 * 1024;
 constexpr size_t kMaxChunkLine = 4096;
 constexpr int kMaxInformational = 16;
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
+using platform::AsciiLower;
 
-std::string Trim(const std::string& s) {
-  size_t b = 0;
-  size_t e = s.size();
-  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
-  return s.substr(b, e - b);
-}
+// HTTP's optional whitespace: spaces and tabs only.
+std::string Trim(const std::string& s) { return platform::TrimAscii(s, " \t"); }
 
 bool IsTokenChar(char c) {
   const unsigned char u = static_cast<unsigned char>(c);
@@ -133,7 +127,8 @@ class BodyWriter {
       : m_sink(sink), m_progress(progress), m_total(total), m_direct(direct) {}
   bool Put(const char* data, size_t n) {
     if (m_sink && !m_sink(data, n)) return false;
-    return Counted(n);
+    Counted(n);
+    return true;
   }
 
   // Moves up to `limit` bytes of the stream to the body, through the direct
@@ -147,7 +142,8 @@ class BodyWriter {
     if (into && room > 0) {
       const size_t n = in.ReadDirect(into, static_cast<size_t>(std::min<uint64_t>(limit, room)));
       if (n == 0) return 0;
-      *stopped = !(m_direct->commit(n) && Counted(n));
+      *stopped = !m_direct->commit(n);
+      if (!*stopped) Counted(n);
       return n;
     }
     if (!in.Fill()) return 0;
@@ -158,10 +154,9 @@ class BodyWriter {
   }
 
  private:
-  bool Counted(size_t n) {
+  void Counted(size_t n) {
     m_received += n;
     if (m_progress) m_progress(m_received, m_total);
-    return true;
   }
 
   const HttpBodySink& m_sink;
@@ -253,7 +248,7 @@ bool ParseHttpResponseHead(const std::string& head, HttpResponseHead* out) {
     if (colon == std::string::npos || colon == 0) return false;
     const std::string name = line.substr(0, colon);
     if (!std::all_of(name.begin(), name.end(), IsTokenChar)) return false;
-    const std::string key = Lower(name);
+    const std::string key = AsciiLower(name);
     const std::string value = Trim(line.substr(colon + 1));
     if (key == "content-length") {
       uint64_t length = 0;
@@ -265,7 +260,7 @@ bool ParseHttpResponseHead(const std::string& head, HttpResponseHead* out) {
       transferCoded = true;
       // Only the last coding decides whether the body is chunked.
       const size_t comma = value.rfind(',');
-      chunked = Lower(Trim(comma == std::string::npos ? value : value.substr(comma + 1))) == "chunked";
+      chunked = AsciiLower(Trim(comma == std::string::npos ? value : value.substr(comma + 1))) == "chunked";
     }
   }
   if ((result.status >= 100 && result.status < 200) || result.status == 204 || result.status == 304) {

@@ -36,6 +36,11 @@ uint64_t Le64(const std::string& s, size_t at) {
   return v;
 }
 
+// The next header as the start header places it lies inside the file.
+bool HeaderInFile(uint64_t offset, uint64_t size, uint64_t fileSize) {
+  return offset <= fileSize && size <= fileSize && kStartHeader + offset <= fileSize - size;
+}
+
 class Reader {
  public:
   explicit Reader(const std::string& bytes) : m_bytes(bytes) {}
@@ -166,9 +171,7 @@ SevenZipHeaderCheck CheckSevenZipHeaderBytes(const std::string& start, uint64_t 
   }
   const uint64_t offset = Le64(start, 12);
   const uint64_t size = Le64(start, 20);
-  if (offset > fileSize || size > fileSize || kStartHeader + offset > fileSize - size) {
-    return SevenZipHeaderCheck::kBeyondFile;
-  }
+  if (!HeaderInFile(offset, size, fileSize)) return SevenZipHeaderCheck::kBeyondFile;
   if (size > limit) return SevenZipHeaderCheck::kTooLarge;
   uint64_t unpacked = 0;
   if (!header.empty() && static_cast<uint8_t>(header[0]) == kEncodedHeader &&
@@ -189,7 +192,7 @@ SevenZipHeaderCheck CheckSevenZipHeader(const std::string& path, uint64_t limit)
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
     const uint64_t offset = Le64(start, 12);
     const uint64_t size = Le64(start, 20);
-    if (size > 0 && size <= kMaxEncodedHeader && offset <= fileSize && kStartHeader + offset <= fileSize - size) {
+    if (size > 0 && size <= kMaxEncodedHeader && HeaderInFile(offset, size, fileSize)) {
       header.resize(static_cast<size_t>(size));
       if (::pread(fd, &header[0], header.size(), static_cast<off_t>(kStartHeader + offset)) !=
           static_cast<ssize_t>(header.size())) {

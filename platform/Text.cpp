@@ -124,4 +124,17 @@ std::wstring DecodeIniText(const std::string& bytes) {
   return out;
 }
 
+std::string AsciiLower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+std::string TrimAscii(const std::string& s, const char* whitespace) {
+  const size_t b = s.find_first_not_of(whitespace);
+  if (b == std::string::npos) return std::string();
+  return s.substr(b, s.find_last_not_of(whitespace) - b + 1);
+}
+
 }  // namespace platform

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -145,15 +143,7 @@ TEST_F(HttpLibDownLoadTest, PackageArrivesWholeAndTheSinkSeesEveryBlock) {
 class RawServer {
  public:
   RawServer(std::string answer, bool hold) : m_answer(std::move(answer)), m_hold(hold) {
-    m_listen = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(addr);
-    if (bind(m_listen, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 && listen(m_listen, 4) == 0 &&
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-      m_port = ntohs(addr.sin_port);
-    }
+    m_listen = servicetest::BindLoopback(4, &m_port);
     if (pipe(m_release) != 0) m_release[0] = m_release[1] = -1;
     m_thread = std::thread([this] { Serve(); });
   }

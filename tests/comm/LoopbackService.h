@@ -154,37 +154,39 @@ class LoopbackService {
   std::vector<Recorded> m_requests;
 };
 
-// A loopback port where nothing listens (bound once, then released).
-inline int ClosedPort() {
-  int fd = socket(AF_INET, SOCK_STREAM, 0);
+// A TCP socket bound to a free loopback port, listening when `backlog` > 0.
+// -1 on failure; the port is written to *port.
+inline int BindLoopback(int backlog, int* port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr {};
   addr.sin_family = AF_INET;
   addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t len = sizeof(addr);
-  int port = 0;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
-      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-    port = ntohs(addr.sin_port);
+  if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0 ||
+      (backlog > 0 && listen(fd, backlog) != 0) ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+    if (fd >= 0) close(fd);
+    return -1;
   }
-  close(fd);
+  *port = ntohs(addr.sin_port);
+  return fd;
+}
+
+// A loopback port where nothing listens (bound once, then released).
+inline int ClosedPort() {
+  int port = 0;
+  const int fd = BindLoopback(0, &port);
+  if (fd >= 0) close(fd);
   return port;
 }
 
 // A listening socket that never accepts: connections complete, nothing answers.
 class SilentListener {
  public:
-  SilentListener() {
-    m_fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof(addr);
-    if (bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 && listen(m_fd, 8) == 0 &&
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &len) == 0) {
-      m_port = ntohs(addr.sin_port);
-    }
+  SilentListener() { m_fd = BindLoopback(8, &m_port); }
+  ~SilentListener() {
+    if (m_fd >= 0) close(m_fd);
   }
-  ~SilentListener() { close(m_fd); }
   SilentListener(const SilentListener&) = delete;
   SilentListener& operator=(const SilentListener&) = delete;
   int Port() const { return m_port; }

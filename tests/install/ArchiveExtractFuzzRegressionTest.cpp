@@ -1,6 +1,5 @@
 // Inputs that once stopped the package extractor, kept so the suite guards them.
 #include <gtest/gtest.h>
-#include <dirent.h>
 
 #include <set>
 #include <string>
@@ -12,18 +11,6 @@
 
 namespace {
 
-std::set<std::string> List(const std::string& dir) {
-  std::set<std::string> names;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      const std::string n = e->d_name;
-      if (n != "." && n != "..") names.insert(n);
-    }
-    closedir(d);
-  }
-  return names;
-}
-
 // Damaged 7z headers that name absurd sizes: the decoder's allocation fails
 // (or is never touched) and the extraction ends with 1, writing nothing beside
 // the output folder. huge_file_count.7z names about 10^8 files, which the
@@ -34,11 +21,11 @@ TEST(ArchiveExtractFuzzRegression, HeaderNamingAHugeSizeFails) {
     const std::string out = env.Path("out");
     ASSERT_TRUE(platform::CreateDirectories(platform::Utf8ToWide(out)));
     const std::string before = env.Root();
-    const std::set<std::string> beside = List(before);
-    const std::string archive = std::string(INSTALLER_SOURCE_DIR) + "/tests/install/regress/" + name;
+    const std::set<std::string> beside = testsupport::ListFolder(before);
+    const std::string archive = testsupport::RegressionPath("install", name);
     EXPECT_EQ(ExtractClientArchive(archive.c_str(), platform::Utf8ToWide(out).c_str(), nullptr), 1) << name;
-    EXPECT_EQ(List(before), beside) << name;
-    EXPECT_TRUE(List(out).empty()) << name;
+    EXPECT_EQ(testsupport::ListFolder(before), beside) << name;
+    EXPECT_TRUE(testsupport::ListFolder(out).empty()) << name;
   }
 }
 

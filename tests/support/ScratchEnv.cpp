@@ -67,4 +67,21 @@ std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
+std::set<std::string> ListFolder(const std::string& path) {
+  std::set<std::string> names;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(path, ec)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+std::string RegressionPath(const std::string& folder, const std::string& name) {
+  return std::string(INSTALLER_SOURCE_DIR) + "/tests/" + folder + "/regress/" + name;
+}
+
+std::string ReadRegressionInput(const std::string& folder, const std::string& name) {
+  return ReadFile(RegressionPath(folder, name));
+}
+
 }  // namespace testsupport

@@ -2,6 +2,7 @@
 // that is removed afterwards, so no test touches the real home.
 #pragma once
 
+#include <set>
 #include <string>
 
 namespace testsupport {
@@ -26,5 +27,10 @@ class ScratchEnv {
 // Writes bytes to a file, creating parent folders.
 void WriteFile(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
+// Names directly inside a folder (none when it cannot be read).
+std::set<std::string> ListFolder(const std::string& path);
+// An input kept under tests/<folder>/regress/ (a former fuzzing finding).
+std::string RegressionPath(const std::string& folder, const std::string& name);
+std::string ReadRegressionInput(const std::string& folder, const std::string& name);
 
 }  // namespace testsupport

@@ -1,18 +1,14 @@
 // Inputs that once broke the animated image loader, kept so the suite guards them.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "ui/utils/AnimatedImage.h"
+#include "support/ScratchEnv.h"
 
 namespace {
 
-std::string ReadInput(const char* name) {
-  std::ifstream in(std::string(INSTALLER_SOURCE_DIR) + "/tests/ui/regress/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string ReadInput(const char* name) { return testsupport::ReadRegressionInput("ui", name); }
 
 // 1200 x 1200 canvas, four 1-pixel frames: red at (0,0) kept, green at the last
 // pixel with "restore to previous", blue over it, red again. The decoder read the

@@ -1,18 +1,14 @@
 // Inputs that once broke the control base, kept so the suite guards them.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "ui/controls/ButtonUI.h"
+#include "support/ScratchEnv.h"
 
 namespace {
 
-std::string ReadInput(const char* name) {
-  std::ifstream in(std::string(INSTALLER_SOURCE_DIR) + "/tests/ui/regress/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string ReadInput(const char* name) { return testsupport::ReadRegressionInput("ui", name); }
 
 // A "pos" whose right minus left does not fit an int: the width was computed with
 // signed overflow; now such a size is ignored like any negative one.

@@ -1,19 +1,15 @@
 // Inputs that once broke the skin archive reader, kept so the suite guards them.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "ui/utils/ZipArchive.h"
+#include "support/ScratchEnv.h"
 
 namespace {
 
-std::string ReadInput(const char* name) {
-  std::ifstream in(std::string(INSTALLER_SOURCE_DIR) + "/tests/ui/regress/" + name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+std::string ReadInput(const char* name) { return testsupport::ReadRegressionInput("ui", name); }
 
 // A stored entry whose directory names 4 GiB: refused before any buffer is made.
 TEST(ZipArchiveFuzzRegression, DirectorySizesBeyondTheDataAreCorrupt) {
